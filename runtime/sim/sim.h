@@ -1,0 +1,140 @@
+// A complete run time without a screen, for tests: a virtual clock and an event queue,
+// scripted user actions and dialog answers, a recorded message box, an in-memory file
+// system, scripted libraries and a scripted media player whose position follows the
+// virtual clock. Nothing here sleeps: time moves only through advance().
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "runtime/runtime.h"
+
+namespace rt::sim {
+
+// Thrown by exitProcess(); a test catches it where a real process would have ended.
+struct ProcessExit {
+    int status;
+};
+
+enum class Convention {
+    GbkBackslash,  // the Windows convention: '\\' and GBK double-byte characters
+    Utf8Slash,     // the Linux convention: '/' and UTF-8
+};
+
+enum class Key { Escape, Tab, Enter, F1, AltF4, Left, Right, PageUp, PageDown, Home, End };
+
+// A file the scripted media player can open, and what it reports.
+struct SimSong {
+    int32_t lengthMs = 0;
+};
+
+// One recorded media-player call, e.g. {"open", "C:\\a.mp3"}, {"play", "-1"},
+// {"setVolume", "50,50"}.
+struct MediaCall {
+    std::string op;
+    std::string arg;
+    bool operator==(const MediaCall&) const = default;
+};
+
+struct DialogAnswer {
+    std::vector<Text> paths;   // full paths; empty: cancelled
+    int32_t openForMs = 0;     // virtual time that passes while the dialog is open
+                               // (timers fire inside it)
+};
+
+struct MessageBoxRecord {
+    Text title;
+    Text text;
+};
+
+class SimRuntime : public Platform {
+public:
+    explicit SimRuntime(Convention convention = Convention::GbkBackslash);
+    ~SimRuntime() override;
+
+    // ---- scripting the machine
+    void setExecutablePath(const Text& path);    // default "C:\\Tunaro\\Tunaro.exe" or
+                                                 // "/opt/tunaro/tunaro"
+    void setStartDirectory(const Text& path);
+    void setTickCount(uint32_t ms);              // the clock's reading at virtual 0
+    void addSong(const Text& path, SimSong song);  // openable by 媒体播放1; other paths fail
+    void setSongLength(const Text& path, int32_t measuredMs);  // songLengthMs() answer
+    void addFile(const Text& path, std::vector<uint8_t> bytes = {});
+    void addDirectory(const Text& path);
+    void setFolderWritable(const Text& folder, bool writable);
+    void failWritesAfter(size_t bytes);          // the next write is cut short there
+    // A library that loadLibrary(path or bare name) yields, with its exports.
+    void addLibrary(const Text& pathOrBareName, std::map<std::string, void*> exports);
+    // The library yielded for whatever file stands at that path (so a written engine
+    // file becomes loadable): exports keyed by name.
+    void setLibraryForFile(const Text& path, std::map<std::string, void*> exports);
+    void failWindowCreation(bool fail);
+
+    // ---- user actions: each queues its events and runs the queue to the end
+    void click(const std::string& control);      // a button
+    void clickRow(int32_t row);                  // selection follows, then list click
+    void clickBelowLastRow();
+    void doubleClickRow(int32_t row);
+    void doubleClickBelowLastRow();
+    void keyboardSelectRow(int32_t row);         // selection moves, no event
+    void slide(int32_t position);                // one user move of the slider
+    void pressKey(Key key);                      // Esc and Alt+F4 close the window
+    void requestClose();                         // the close box
+    void answerNextFileDialog(DialogAnswer answer);
+
+    // ---- time
+    int64_t now() const;                         // virtual ms since construction
+    void advance(int32_t ms);                    // fires due timers in order
+
+    // ---- inspection
+    const std::vector<FileDialogOptions>& fileDialogs() const;
+    const std::vector<MessageBoxRecord>& messageBoxes() const;
+    const std::vector<MediaCall>& mediaCalls() const;
+    void clearMediaCalls();
+    int32_t mediaVolume(int channel) const;      // 0..1000 as the player was told
+    std::optional<std::vector<uint8_t>> fileBytes(const Text& path) const;
+    bool isHidden(const Text& path) const;
+    int loadCount() const;                       // successful loadLibrary calls
+    std::vector<Text> loadAttempts() const;      // every name loadLibrary was given
+    int64_t windowShownAt() const;               // -1 until shown; order of start-up
+    std::vector<std::string> startupLog() const; // "created", "shown", ...
+    std::vector<std::string> focusOrder() const; // controls Tab visits, in order
+    bool windowExists() const;
+    int32_t timerPeriod() const;
+    int64_t timerNextFireAt() const;             // -1 when stopped
+
+    // ---- Platform
+    CodePage codePage() const override;
+    char separator() const override;
+    bool createMainWindow(const WindowDesign& design,
+                          std::span<const EventBinding> events) override;
+    Window& mainWindow() override;
+    void runEventLoop() override;
+    Text executablePath() override;
+    Text currentDirectory() override;
+    bool setCurrentDirectory(const Text& path) override;
+    bool pathExists(const Text& path) override;
+    bool writeWholeFile(const Text& path, std::span<const uint8_t> bytes) override;
+    bool setHiddenAttribute(const Text& path) override;
+    uintptr_t loadLibrary(const Text& pathOrBareName) override;
+    void* findExport(uintptr_t library, const char* name) override;
+    void freeLibrary(uintptr_t library) override;
+    void releaseAll() override;
+    uint32_t tickCount() override;
+    void errorBox(const Text& title, const Text& text) override;
+    std::vector<Text> openFileDialog(const FileDialogOptions& options) override;
+    int32_t songLengthMs(const Text& path) override;
+    [[noreturn]] void exitProcess(int status) override;
+
+    struct State;
+
+private:
+    std::unique_ptr<State> s_;
+};
+
+}  // namespace rt::sim
