@@ -242,6 +242,10 @@ public:
 
     // Length of a song file in ms, 0 when it cannot be read. Safe on any thread.
     virtual int32_t songLengthMs(const Text& path) = 0;
+    // The lengths of many files, in their order, measured on several threads at once.
+    // Past about half a second a modal progress dialog shows how far it is; meanwhile
+    // the window repaints and timer events keep coming.
+    virtual std::vector<int32_t> measureSongLengths(const std::vector<Text>& paths) = 0;
 
     // Ends the process with that status at once (no clean-up of the program).
     [[noreturn]] virtual void exitProcess(int status) = 0;

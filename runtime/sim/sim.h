@@ -63,7 +63,10 @@ public:
     void setStartDirectory(const Text& path);
     void setTickCount(uint32_t ms);              // the clock's reading at virtual 0
     void addSong(const Text& path, SimSong song);  // openable by 媒体播放1; other paths fail
-    void setSongLength(const Text& path, int32_t measuredMs);  // songLengthMs() answer
+    void setSongLength(const Text& path, int32_t measuredMs);  // songLengthMs() answer;
+                                                 // addSong sets it too
+    void setMeasureDurationMs(int32_t ms);       // virtual time a batch measurement takes
+                                                 // (timers fire meanwhile)
     void addFile(const Text& path, std::vector<uint8_t> bytes = {});
     void addDirectory(const Text& path);
     void setFolderWritable(const Text& folder, bool writable);
@@ -129,6 +132,7 @@ public:
     void errorBox(const Text& title, const Text& text) override;
     std::vector<Text> openFileDialog(const FileDialogOptions& options) override;
     int32_t songLengthMs(const Text& path) override;
+    std::vector<int32_t> measureSongLengths(const std::vector<Text>& paths) override;
     [[noreturn]] void exitProcess(int status) override;
 
     struct State;
