@@ -140,7 +140,8 @@ struct ControlDesign {
     const char* text;  // initial caption; nullptr for none
     bool takesFocus;
     bool shown;
-    Align align;  // labels only
+    Align align;                         // labels only
+    const char* accessibleName = nullptr;  // for a control without a caption: its role
 };
 
 struct ColumnDesign {
