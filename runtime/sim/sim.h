@@ -2,6 +2,8 @@
 // scripted user actions and dialog answers, a recorded message box, an in-memory file
 // system, scripted libraries and a scripted media player whose position follows the
 // virtual clock. Nothing here sleeps: time moves only through advance().
+// Threads: every function here, and every control of its window, is called on the one
+// thread that drives the sim (the test's), which stands for the window thread.
 #pragma once
 
 #include <cstdint>
@@ -42,9 +44,9 @@ struct MediaCall {
 };
 
 struct DialogAnswer {
-    std::vector<Text> paths;   // full paths; empty: cancelled
-    int32_t openForMs = 0;     // virtual time that passes while the dialog is open
-                               // (timers fire inside it)
+    std::vector<Text> paths;  // full paths; empty: cancelled
+    int32_t openForMs = 0;    // virtual time that passes while the dialog is open
+                              // (timers fire inside it)
 };
 
 struct MessageBoxRecord {
@@ -58,19 +60,19 @@ public:
     ~SimRuntime() override;
 
     // ---- scripting the machine
-    void setExecutablePath(const Text& path);    // default "C:\\Tunaro\\Tunaro.exe" or
-                                                 // "/opt/tunaro/tunaro"
+    void setExecutablePath(const Text& path);  // default "C:\\Tunaro\\Tunaro.exe" or
+                                               // "/opt/tunaro/tunaro"
     void setStartDirectory(const Text& path);
-    void setTickCount(uint32_t ms);              // the clock's reading at virtual 0
+    void setTickCount(uint32_t ms);                // the clock's reading at virtual 0
     void addSong(const Text& path, SimSong song);  // openable by 媒体播放1; other paths fail
     void setSongLength(const Text& path, int32_t measuredMs);  // songLengthMs() answer;
-                                                 // addSong sets it too
-    void setMeasureDurationMs(int32_t ms);       // virtual time a batch measurement takes
-                                                 // (timers fire meanwhile)
+                                                               // addSong sets it too
+    void setMeasureDurationMs(int32_t ms);  // virtual time a batch measurement takes
+                                            // (timers fire meanwhile)
     void addFile(const Text& path, std::vector<uint8_t> bytes = {});
     void addDirectory(const Text& path);
     void setFolderWritable(const Text& folder, bool writable);
-    void failWritesAfter(size_t bytes);          // the next write is cut short there
+    void failWritesAfter(size_t bytes);  // the next write is cut short there
     // A library that loadLibrary(path or bare name) yields, with its exports.
     void addLibrary(const Text& pathOrBareName, std::map<std::string, void*> exports);
     // The library yielded for whatever file stands at that path (so a written engine
@@ -79,37 +81,42 @@ public:
     void failWindowCreation(bool fail);
 
     // ---- user actions: each queues its events and runs the queue to the end
-    void click(const std::string& control);      // a button
-    void clickRow(int32_t row);                  // selection follows, then list click
+    void click(const std::string& control);  // a button
+    void clickRow(int32_t row);              // selection follows, then list click
     void clickBelowLastRow();
-    void doubleClickRow(int32_t row);
+    void doubleClickRow(int32_t row);  // as a mouse does: list click, then double-click
     void doubleClickBelowLastRow();
-    void keyboardSelectRow(int32_t row);         // selection moves, no event
-    void slide(int32_t position);                // one user move of the slider
-    void pressKey(Key key);                      // Esc and Alt+F4 close the window
-    void requestClose();                         // the close box
+    void keyboardSelectRow(int32_t row);  // selection moves, no event
+    void slide(int32_t position);         // one user move of the slider
+    void pressKey(Key key);               // Esc and Alt+F4 close the window
+    void requestClose();                  // the close box
     void answerNextFileDialog(DialogAnswer answer);
 
     // ---- time
-    int64_t now() const;                         // virtual ms since construction
-    void advance(int32_t ms);                    // fires due timers in order
+    int64_t now() const;       // virtual ms since construction
+    void advance(int32_t ms);  // fires due timers in order
 
     // ---- inspection
     const std::vector<FileDialogOptions>& fileDialogs() const;
     const std::vector<MessageBoxRecord>& messageBoxes() const;
     const std::vector<MediaCall>& mediaCalls() const;
     void clearMediaCalls();
-    int32_t mediaVolume(int channel) const;      // 0..1000 as the player was told
+    int32_t mediaVolume(int channel) const;  // 0..1000 as the player was told; -1 before
+                                             // any volume reached an open file
     std::optional<std::vector<uint8_t>> fileBytes(const Text& path) const;
     bool isHidden(const Text& path) const;
-    int loadCount() const;                       // successful loadLibrary calls
-    std::vector<Text> loadAttempts() const;      // every name loadLibrary was given
-    int64_t windowShownAt() const;               // -1 until shown; order of start-up
-    std::vector<std::string> startupLog() const; // "created", "shown", ...
-    std::vector<std::string> focusOrder() const; // controls Tab visits, in order
+    int loadCount() const;                        // successful loadLibrary calls
+    std::vector<Text> loadAttempts() const;       // every name loadLibrary was given
+    int64_t windowShownAt() const;                // -1 until shown; order of start-up
+    std::vector<std::string> startupLog() const;  // "created-event", "shown"
+    std::vector<std::string> focusOrder() const;  // controls Tab visits, in order
+    std::string focusedControl() const;           // the first of focusOrder after the show
+    int loadedLibraryCount() const;               // loaded and not yet released
+    std::vector<Text> listColumnTitles() const;   // the list view's headers, left to right
+    int queuedEventCount() const;                 // events waiting in the queue
     bool windowExists() const;
     int32_t timerPeriod() const;
-    int64_t timerNextFireAt() const;             // -1 when stopped
+    int64_t timerNextFireAt() const;  // -1 when stopped
 
     // ---- Platform
     CodePage codePage() const override;
