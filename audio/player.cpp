@@ -1,0 +1,377 @@
+#include "audio/player.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "audio/length.h"
+#include "audio/output.h"
+#include "audio/ring.h"
+#include "audio/source.h"
+
+namespace audio {
+
+float volumeGain(int32_t level) {
+    if (level <= 0) return 0.0f;
+    if (level >= 1000) return 1.0f;
+    // Each halving of the level takes 10 dB off: loudness follows the level.
+    return float(std::pow(double(level) / 1000.0, 10.0 / (20.0 * std::log10(2.0))));
+}
+
+int32_t songLengthMs(const std::string& path) {
+    SongLength len;
+    return measureSong(path, len) ? len.ms : 0;
+}
+
+// Every change of what should be heard (open, play from a point, stop, close) starts a new
+// epoch. The decode thread restarts its source for the newest epoch and marks where in the
+// ring that epoch's frames begin; the callback skips to that mark. So neither the window
+// thread nor the callback ever waits for the other, and no lock is shared with the callback.
+struct Player::Impl {
+    explicit Impl(PlayerOptions o) : options(o) {
+        gain[0].store(1.0f);
+        gain[1].store(1.0f);
+    }
+
+    // ---------------------------------------------------------------- the callback side
+
+    // Output thread. No lock, no allocation, no I/O: atomics and the ring only.
+    static void render(void* user, float* out, size_t frames) {
+        static_cast<Impl*>(user)->renderBlock(out, frames);
+    }
+
+    void renderBlock(float* out, size_t frames) {
+        const uint32_t want = cmdEpoch.load(std::memory_order_acquire);
+        uint32_t mine = consEpoch.load(std::memory_order_relaxed);
+        if (mine != want) {
+            if (prodEpoch.load(std::memory_order_acquire) != want) {
+                std::fill_n(out, frames * 2, 0.0f);
+                return;  // the decode thread has not restarted yet
+            }
+            ring.skipTo(epochStart.load(std::memory_order_acquire));
+            played.store(0, std::memory_order_relaxed);
+            tailPlayed = 0;
+            consEpoch.store(want, std::memory_order_release);
+            mine = want;
+        }
+        if (!playing.load(std::memory_order_acquire)) {
+            std::fill_n(out, frames * 2, 0.0f);
+            return;
+        }
+        const size_t n = ring.read(out, frames);
+        std::fill(out + n * 2, out + frames * 2, 0.0f);
+        int64_t advanced = int64_t(n);
+        if (n < frames && eosEpoch.load(std::memory_order_acquire) == mine &&
+            ring.readIndex() == eosIndex.load(std::memory_order_relaxed)) {
+            // Past the last frame: the frames still inside the device are heard while it
+            // plays this silence.
+            const int64_t lat = latency.load(std::memory_order_relaxed);
+            const int64_t tail = std::min<int64_t>(int64_t(frames - n), lat - tailPlayed);
+            if (tail > 0) {
+                tailPlayed += tail;
+                advanced += tail;
+            }
+            if (tailPlayed >= lat) endedEpoch.store(mine, std::memory_order_release);
+        }
+        played.fetch_add(advanced, std::memory_order_release);
+        const float gl = gain[0].load(std::memory_order_relaxed);
+        const float gr = gain[1].load(std::memory_order_relaxed);
+        if (gl != 1.0f || gr != 1.0f) {
+            for (size_t i = 0; i < n; ++i) {
+                out[i * 2] *= gl;
+                out[i * 2 + 1] *= gr;
+            }
+        }
+    }
+
+    // ---------------------------------------------------------------- the decode thread
+
+    void decodeLoop() {
+        constexpr size_t chunk = 1024;
+        std::vector<float> buf(chunk * 2);
+        uint32_t mine = prodEpoch.load(std::memory_order_relaxed);
+        bool atEnd = false;
+        while (!quit.load(std::memory_order_acquire)) {
+            checkDevice();
+            const uint32_t want = cmdEpoch.load(std::memory_order_acquire);
+            if (want != mine) {
+                source->start(rate, seekMs.load(std::memory_order_acquire));
+                atEnd = false;
+                epochStart.store(ring.writeIndex(), std::memory_order_relaxed);
+                prodEpoch.store(want, std::memory_order_release);
+                mine = want;
+                continue;
+            }
+            const size_t room = ring.writable();
+            if (atEnd || room < chunk / 2) {
+                std::unique_lock lock(wakeLock);
+                wake.wait_for(lock, std::chrono::milliseconds(5),
+                              [&] { return quit.load() || cmdEpoch.load() != mine; });
+                continue;
+            }
+            const size_t n = source->read(buf.data(), std::min(room, chunk));
+            if (n == 0) {
+                eosIndex.store(ring.writeIndex(), std::memory_order_relaxed);
+                eosEpoch.store(mine, std::memory_order_release);
+                atEnd = true;
+                continue;
+            }
+            ring.write(buf.data(), n);
+        }
+    }
+
+    // Decode thread. Swaps a lost device for the null output; the position carries on.
+    void checkDevice() {
+        const bool forced = forceLoss.exchange(false);
+        std::lock_guard lock(outputLock);
+        if (!output || output->name() != std::string_view("device")) return;
+        if (!forced && !output->lost()) return;
+        output.reset();
+        std::fprintf(stderr, "audio: the sound device was lost; playing on silently\n");
+        startNull();
+    }
+
+    // outputLock held.
+    void startNull() {
+        std::function<void(const float*, size_t)> sink;
+        if (options.capture) {
+            sink = [this](const float* p, size_t n) {
+                std::lock_guard lock(captureLock);
+                captured.insert(captured.end(), p, p + n * 2);
+            };
+        }
+        latency.store(0, std::memory_order_relaxed);
+        output = openNullOutput(&Impl::render, this, rate, std::move(sink));
+    }
+
+    // ---------------------------------------------------------------- the window thread
+
+    void ensureOutput() {
+        std::lock_guard lock(outputLock);
+        if (output) return;
+        if (!options.nullOutput) {
+            std::string why;
+            output = openDeviceOutput(&Impl::render, this, why);
+            if (output) {
+                rate = output->rate();
+                latency.store(output->latencyFrames(), std::memory_order_relaxed);
+                return;
+            }
+            std::fprintf(stderr, "audio: no sound device (%s); playing on silently\n", why.c_str());
+        }
+        rate = 48000;
+        startNull();
+    }
+
+    void ensureDecoder() {
+        if (decoder.joinable()) return;
+        quit.store(false);
+        decoder = std::thread([this] { decodeLoop(); });
+    }
+
+    void stopDecoder() {
+        if (!decoder.joinable()) return;
+        {
+            std::lock_guard lock(wakeLock);
+            quit.store(true, std::memory_order_release);
+        }
+        wake.notify_all();
+        decoder.join();
+    }
+
+    // Starts a new epoch at ms; the callback drops everything queued before it.
+    void restartAt(int32_t ms) {
+        startMs = ms;
+        atEndMark = false;
+        {
+            std::lock_guard lock(wakeLock);
+            seekMs.store(ms, std::memory_order_release);
+            cmdEpoch.fetch_add(1, std::memory_order_acq_rel);
+        }
+        wake.notify_all();
+    }
+
+    void noticeEnd() {
+        if (state == State::Playing &&
+            endedEpoch.load(std::memory_order_acquire) == cmdEpoch.load()) {
+            state = State::Stopped;
+            atEndMark = true;
+            playing.store(false, std::memory_order_release);
+        }
+    }
+
+    int32_t position() {
+        noticeEnd();
+        if (atEndMark) return length.ms;
+        const uint32_t want = cmdEpoch.load(std::memory_order_acquire);
+        if (consEpoch.load(std::memory_order_acquire) != want || rate <= 0) return startMs;
+        const int64_t heard = std::max<int64_t>(
+            0, played.load(std::memory_order_acquire) - latency.load(std::memory_order_relaxed));
+        const int64_t ms = startMs + heard * 1000 / rate;
+        return int32_t(std::min<int64_t>(ms, length.ms));
+    }
+
+    PlayerOptions options;
+
+    // Window thread only.
+    State state = State::Closed;
+    SongLength length;
+    int32_t startMs = 0;     // where the current epoch began
+    bool atEndMark = false;  // stopped by itself at the end: the position is the length
+    std::thread decoder;
+
+    // Window thread writes while the decode thread is not running; then the decode thread.
+    std::unique_ptr<Source> source;
+    int32_t rate = 0;  // the output's; fixed once the output is open
+
+    // outputLock: the output (the window thread opens it, the decode thread may swap it).
+    std::mutex outputLock;
+    std::unique_ptr<Output> output;
+    std::atomic<bool> forceLoss{false};
+
+    // captureLock: what the null output played, for tests.
+    std::mutex captureLock;
+    std::vector<float> captured;
+
+    // wakeLock: wakes the decode thread; never taken by the callback.
+    std::mutex wakeLock;
+    std::condition_variable wake;
+    std::atomic<bool> quit{false};
+
+    // Shared with the callback: atomics only.
+    FrameRing ring{1 << 15};
+    std::atomic<uint32_t> cmdEpoch{0};      // window thread writes
+    std::atomic<int32_t> seekMs{0};         // window thread writes, before cmdEpoch
+    std::atomic<bool> playing{false};       // window thread writes
+    std::atomic<float> gain[2];             // window thread writes
+    std::atomic<int32_t> latency{0};        // window or decode thread, with the output
+    std::atomic<uint32_t> prodEpoch{0};     // decode thread writes
+    std::atomic<uint64_t> epochStart{0};    // decode thread writes, before prodEpoch
+    std::atomic<uint32_t> eosEpoch{0};      // decode thread writes
+    std::atomic<uint64_t> eosIndex{0};      // decode thread writes, before eosEpoch
+    std::atomic<uint32_t> consEpoch{0};     // callback writes
+    std::atomic<int64_t> played{0};         // callback writes: frames of this epoch heard
+    std::atomic<uint32_t> endedEpoch{~0u};  // callback writes: the epoch played to its end
+    int64_t tailPlayed = 0;                 // callback only
+};
+
+Player::Player(PlayerOptions options) : impl_(std::make_unique<Impl>(options)) {}
+
+Player::~Player() {
+    close();
+    std::lock_guard lock(impl_->outputLock);
+    impl_->output.reset();
+}
+
+bool Player::open(const std::string& path) {
+    close();
+    SongLength len;
+    if (!measureSong(path, len) || len.ms <= 0) return false;
+    std::unique_ptr<Source> src =
+        len.kind == SongKind::Midi ? openMidiSource(path, len) : openFfmpegSource(path, len);
+    if (!src) return false;
+    Impl& m = *impl_;
+    m.source = std::move(src);
+    m.length = len;
+    m.state = State::Stopped;
+    m.playing.store(false);
+    m.restartAt(0);
+    return true;
+}
+
+bool Player::close() {
+    Impl& m = *impl_;
+    if (m.state == State::Closed) return false;
+    m.playing.store(false);
+    m.stopDecoder();
+    m.restartAt(0);  // what is still queued is never played
+    m.source.reset();
+    m.length = SongLength{};
+    m.state = State::Closed;
+    return true;
+}
+
+State Player::state() {
+    impl_->noticeEnd();
+    return impl_->state;
+}
+
+int32_t Player::lengthMs() {
+    return impl_->state == State::Closed ? 0 : impl_->length.ms;
+}
+
+int32_t Player::positionMs() {
+    return impl_->state == State::Closed ? -1 : impl_->position();
+}
+
+bool Player::play(int32_t fromMs) {
+    Impl& m = *impl_;
+    m.noticeEnd();
+    if (m.state == State::Closed) return false;
+    if (fromMs == -1 && m.state == State::Paused) return resume();
+    if (fromMs == -1 && m.state == State::Playing) return true;
+    const int32_t at = fromMs == -1 ? m.position() : std::clamp(fromMs, 0, m.length.ms);
+    m.ensureOutput();
+    m.ensureDecoder();
+    m.restartAt(at);
+    m.state = State::Playing;
+    m.playing.store(true, std::memory_order_release);
+    return true;
+}
+
+bool Player::pause() {
+    Impl& m = *impl_;
+    m.noticeEnd();
+    if (m.state != State::Playing) return false;
+    m.playing.store(false, std::memory_order_release);
+    m.state = State::Paused;
+    return true;
+}
+
+bool Player::resume() {
+    Impl& m = *impl_;
+    if (m.state != State::Paused) return false;
+    m.state = State::Playing;
+    m.playing.store(true, std::memory_order_release);
+    return true;
+}
+
+bool Player::stop() {
+    Impl& m = *impl_;
+    if (m.state == State::Closed) return false;
+    m.playing.store(false, std::memory_order_release);
+    m.state = State::Stopped;
+    m.restartAt(0);
+    return true;
+}
+
+bool Player::setChannelVolume(int channel, int32_t level) {
+    if (channel < 0 || channel > 1 || level < 0 || level > 1000) return false;
+    impl_->gain[channel].store(volumeGain(level), std::memory_order_relaxed);
+    return true;
+}
+
+std::string Player::outputName() {
+    std::lock_guard lock(impl_->outputLock);
+    return impl_->output ? impl_->output->name() : "";
+}
+
+std::vector<float> Player::takeCaptured() {
+    std::lock_guard lock(impl_->captureLock);
+    return std::exchange(impl_->captured, {});
+}
+
+int32_t Player::outputRate() {
+    return impl_->rate;
+}
+
+void Player::loseDeviceForTest() {
+    impl_->forceLoss.store(true);
+}
+
+}  // namespace audio
