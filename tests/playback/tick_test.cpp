@@ -1,6 +1,8 @@
 // The periodic tick (volume, moving on near the end, the clock) and the volume label.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -30,6 +32,9 @@ protected:
 struct EndCase {
     int32_t lengthMs;  // < 0: the file does not open
     int tick;          // the tick that moves on: the first whose position >= length - 500
+    friend std::ostream& operator<<(std::ostream& os, const EndCase& c) {
+        return os << "length " << c.lengthMs;
+    }
 };
 
 class TickEndTest : public TickTest, public ::testing::WithParamInterface<EndCase> {};
@@ -145,6 +150,9 @@ TEST_F(TickTest, NothingTicksBeforeTheFirstSong) {
 struct SlideCase {
     int32_t position;
     const char* label;
+    friend std::ostream& operator<<(std::ostream& os, const SlideCase& c) {
+        return os << c.position;
+    }
 };
 
 class VolumeSlideTest : public SimProgramTest, public ::testing::WithParamInterface<SlideCase> {};

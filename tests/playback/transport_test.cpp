@@ -1,6 +1,8 @@
 // The transport handlers over the playlist and the scripted player.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -85,6 +87,7 @@ struct StepCase {
     int startRow;  // -1: no current song
     bool forward;
     int expectedRow;
+    friend std::ostream& operator<<(std::ostream& os, const StepCase& c) { return os << c.name; }
 };
 
 class TransportStepTest : public TransportTest, public ::testing::WithParamInterface<StepCase> {};

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "playlist/playlist.h"
 
 namespace {
@@ -7,6 +9,9 @@ namespace {
 struct ClockCase {
     int32_t ms;
     const char* text;
+    friend std::ostream& operator<<(std::ostream& os, const ClockCase& c) {
+        return os << c.ms << " -> " << c.text;
+    }
 };
 
 class ClockTextTest : public ::testing::TestWithParam<ClockCase> {};

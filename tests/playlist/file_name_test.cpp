@@ -1,6 +1,8 @@
 // fileNameOf under both conventions: backslash with GBK, slash with UTF-8.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "playlist/playlist.h"
 #include "runtime/sim/sim.h"
 
@@ -12,6 +14,7 @@ struct NameCase {
     Convention convention;
     const char* path;
     const char* name;
+    friend std::ostream& operator<<(std::ostream& os, const NameCase& c) { return os << c.path; }
 };
 
 class FileNameTest : public ::testing::TestWithParam<NameCase> {
