@@ -154,7 +154,8 @@ int64_t countFrames(ByteWindow& w, int64_t off, const MpegHeader& first) {
     while (off + 4 <= end) {
         MpegHeader h;
         const uint8_t* p = w.at(off, 4);
-        if (p && parseMpegHeader(p, h) && sameStream(h, first) && off + h.frameBytes <= end) {
+        if (p && parseMpegHeader(p, h) && sameStream(h, first)) {
+            // A last frame cut short still decodes (concealed) as a whole frame.
             ++frames;
             off += h.frameBytes;
             continue;
