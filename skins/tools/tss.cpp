@@ -231,6 +231,24 @@ std::string expand(const std::string& sheet, const std::map<std::string, std::st
     return out;
 }
 
+// Comments are for the sources; the engine gets the rules alone.
+std::string withoutComments(const std::string& sheet) {
+    std::string out;
+    size_t i = 0;
+    while (i < sheet.size()) {
+        const size_t open = sheet.find("/*", i);
+        if (open == std::string::npos) {
+            out += sheet.substr(i);
+            break;
+        }
+        out += sheet.substr(i, open - i);
+        const size_t close = sheet.find("*/", open + 2);
+        if (close == std::string::npos) throw std::runtime_error("unclosed comment in sheet");
+        i = close + 2;
+    }
+    return out;
+}
+
 tsk::Skin compile(const Source& s, const std::string& sheetTemplate, std::string& sheet) {
     const std::map<std::string, Rgb> c = resolveColours(s);
     for (const TextPair& p : textPairs()) {
@@ -256,7 +274,8 @@ tsk::Skin compile(const Source& s, const std::string& sheetTemplate, std::string
     vars["buttonFill"] = fill("buttonTop", "buttonBottom");
     vars["hoverFill"] = fill("hoverTop", "hover");
     vars["headerFill"] = hex(c.at("header"));
-    sheet = "/* " + s.name + " */\n" + expand(sheetTemplate, vars) + expand(s.extraSheet, vars);
+    sheet =
+        expand(withoutComments(sheetTemplate), vars) + expand(withoutComments(s.extraSheet), vars);
 
     tsk::Skin skin;
     skin.number = static_cast<uint16_t>(s.number);
