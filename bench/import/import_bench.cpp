@@ -1,0 +1,186 @@
+// The song import of many files in one click on the Qt run time with the audio engine:
+// from the dialog's answer to the last row appended. Baseline, in the same run: the same
+// files measured one after another on one thread. For comparison it also prints what
+// opening each file in the media player (open, length, close) costs.
+//
+//   import_bench [files=1000]
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "audio/testing/song_writer.h"
+#include "playlist/playlist.h"
+#include "runtime/audio/audio_media_play.h"
+#include "runtime/qt/qt_runtime.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// The Qt run time with the dialog answered by the bench: the clock starts at the answer.
+class ScriptedDialogPlatform : public rt::Platform {
+public:
+    ScriptedDialogPlatform(rt::qt::QtRuntime& qt, std::vector<rt::Text> answer)
+        : qt_(qt), answer_(std::move(answer)) {}
+    Clock::time_point answeredAt;
+    double measureMs = 0;  // inside the import: the run time's length measurement
+
+    rt::CodePage codePage() const override { return qt_.codePage(); }
+    char separator() const override { return qt_.separator(); }
+    bool createMainWindow(const rt::WindowDesign& d, std::span<const rt::EventBinding> e) override {
+        return qt_.createMainWindow(d, e);
+    }
+    rt::Window& mainWindow() override { return qt_.mainWindow(); }
+    void runEventLoop() override { qt_.runEventLoop(); }
+    rt::Text executablePath() override { return qt_.executablePath(); }
+    rt::Text currentDirectory() override { return qt_.currentDirectory(); }
+    bool setCurrentDirectory(const rt::Text& p) override { return qt_.setCurrentDirectory(p); }
+    bool pathExists(const rt::Text& p) override { return qt_.pathExists(p); }
+    bool writeWholeFile(const rt::Text& p, std::span<const uint8_t> b) override {
+        return qt_.writeWholeFile(p, b);
+    }
+    bool setHiddenAttribute(const rt::Text& p) override { return qt_.setHiddenAttribute(p); }
+    uintptr_t loadLibrary(const rt::Text& n) override { return qt_.loadLibrary(n); }
+    void* findExport(uintptr_t l, const char* n) override { return qt_.findExport(l, n); }
+    void freeLibrary(uintptr_t l) override { qt_.freeLibrary(l); }
+    void releaseAll() override { qt_.releaseAll(); }
+    uint32_t tickCount() override { return qt_.tickCount(); }
+    void errorBox(const rt::Text& t, const rt::Text& x) override { qt_.errorBox(t, x); }
+    std::vector<rt::Text> openFileDialog(const rt::FileDialogOptions&) override {
+        answeredAt = Clock::now();
+        return answer_;
+    }
+    int32_t songLengthMs(const rt::Text& p) override { return qt_.songLengthMs(p); }
+    std::vector<int32_t> measureSongLengths(const std::vector<rt::Text>& p) override {
+        const auto start = Clock::now();
+        auto lengths = qt_.measureSongLengths(p);
+        measureMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        return lengths;
+    }
+    [[noreturn]] void exitProcess(int s) override { qt_.exitProcess(s); }
+
+private:
+    rt::qt::QtRuntime& qt_;
+    std::vector<rt::Text> answer_;
+};
+
+// A handful of originals per format, of several lengths; the files to import are copies.
+std::vector<fs::path> writeOriginals(const fs::path& dir) {
+    namespace t = audio::testing;
+    std::vector<fs::path> made;
+    auto keep = [&](bool ok, const fs::path& p) {
+        if (!ok) {
+            std::fprintf(stderr, "import_bench: could not write %s\n", p.c_str());
+            std::exit(1);
+        }
+        made.push_back(p);
+    };
+    const double seconds[] = {95.0, 181.0, 242.5};
+    int n = 0;
+    for (double s : seconds) {
+        const t::Tone tone{44100, 2, s, 330.0 + 40 * n, 0.4};
+        const fs::path base = dir / ("original" + std::to_string(n++));
+        keep(t::writeMp3(base.string() + "-cbr.mp3", tone, 128), base.string() + "-cbr.mp3");
+        keep(t::writeMp3(base.string() + "-vbr.mp3", tone, 0, 4), base.string() + "-vbr.mp3");
+        // A VBR file without its info frame: its length takes a scan of every frame.
+        const std::string bare = base.string() + "-bare.mp3";
+        keep(t::writeMp3(bare, tone, 0, 4) && t::stripInfoFrame(bare), bare);
+        keep(t::writeWav(base.string() + ".wav", tone, t::Pcm::S16), base.string() + ".wav");
+        keep(t::writeWma(base.string() + ".wma", tone, 2), base.string() + ".wma");
+        std::vector<t::MidiNote> notes;
+        const uint32_t endTick = static_cast<uint32_t>(s * 2 * 480);  // 120 bpm
+        for (uint32_t tick = 0; tick + 480 <= endTick; tick += 480)
+            notes.push_back({tick, 240, static_cast<uint8_t>(60 + (tick / 480) % 12)});
+        keep(t::writeMidi(base.string() + ".midi", 1, 480, {{0, 500000}, {endTick / 2, 400000}},
+                          notes, endTick),
+             base.string() + ".midi");
+    }
+    return made;
+}
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!std::getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
+
+    char pattern[] = "/tmp/tunaro-import-bench-XXXXXX";
+    if (!mkdtemp(pattern)) return 1;
+    const fs::path dir = pattern;
+    const std::vector<fs::path> originals = writeOriginals(dir);
+    std::vector<rt::Text> paths;
+    for (int i = 0; i < count; ++i) {
+        const fs::path& from = originals[i % originals.size()];
+        const fs::path to = dir / ("song " + std::to_string(i) + from.extension().string());
+        // Hard links keep the disk small: each is a path of its own to open and read.
+        std::error_code linkFailed;
+        fs::create_hard_link(from, to, linkFailed);
+        if (linkFailed) fs::copy_file(from, to);
+        paths.push_back(to.string());
+    }
+
+    rt::qt::QtRuntime qt;
+    ScriptedDialogPlatform platform(qt, paths);
+    rt::install(&platform);
+    // The main window's design with only the import bound: no skin, no transport.
+    const rt::EventBinding events[] = {{"按钮_导入MP3", rt::Event::Click, playlist::onImportSongs}};
+    if (!platform.createMainWindow(app::mainWindowDesign(), events)) return 1;
+
+    // Both passes read warm files: one untimed pass first.
+    for (const rt::Text& p : paths) (void)rt::audioSongLengthMs(p);
+
+    const auto baselineStart = Clock::now();
+    std::vector<int32_t> baseline;
+    baseline.reserve(paths.size());
+    for (const rt::Text& p : paths) baseline.push_back(rt::audioSongLengthMs(p));
+    const double baselineMs = msSince(baselineStart);
+
+    // What an import through the media player would cost: open, length, close per file.
+    const auto playerStart = Clock::now();
+    rt::MediaPlay& player = app::mainWindow().媒体播放1;
+    for (const rt::Text& p : paths) {
+        player.open(p);
+        (void)player.getLength();
+        player.close();
+    }
+    const double playerMs = msSince(playerStart);
+
+    auto* button = qobject_cast<QAbstractButton*>(qt.controlWidget("按钮_导入MP3"));
+    if (!button) return 1;
+    button->click();  // the handler runs to its end inside
+    const double importMs = msSince(platform.answeredAt);
+
+    // The rows must hold what the one-by-one measurement found.
+    int wrong = 0;
+    if (playlist::rowCount() != count) wrong = count;
+    for (int i = 0; i < playlist::rowCount() && i < count; ++i)
+        wrong += playlist::cellText(i, 3) != playlist::clockText(baseline[i]);
+    int unreadable = 0;
+    for (int32_t ms : baseline) unreadable += ms == 0;
+
+    std::printf("import: %d files, %.0f ms (measuring %.0f ms, rows %.0f ms)\n", count, importMs,
+                platform.measureMs, importMs - platform.measureMs);
+    std::printf("baseline (one after another, one thread): %d files, %.0f ms\n", count, baselineMs);
+    std::printf("ratio import/baseline: %.2f\n", importMs / baselineMs);
+    std::printf("for comparison, open/length/close on 媒体播放1 one after another: %.0f ms\n",
+                playerMs);
+    std::printf("rows: %d, durations differing from the baseline: %d, unreadable: %d\n",
+                playlist::rowCount(), wrong, unreadable);
+
+    rt::install(nullptr);
+    fs::remove_all(dir);
+    return wrong == 0 && unreadable == 0 ? 0 : 1;
+}
