@@ -129,7 +129,7 @@ void call(Handler h) {
 class MainWidget : public QWidget {
 public:
     std::function<void()> onDestroyed;
-    std::function<void()> onGeometryEvent;
+    std::function<void(bool shown)> onGeometryEvent;
 
     ~MainWidget() override {
         if (onDestroyed) onDestroyed();
@@ -143,7 +143,7 @@ protected:
             case QEvent::Move:
             case QEvent::Resize:
             case QEvent::PlatformSurface:
-                if (onGeometryEvent) onGeometryEvent();
+                if (onGeometryEvent) onGeometryEvent(isVisible());
                 break;
             default:
                 break;
@@ -288,6 +288,7 @@ struct QtWindow::Controls {
     int outerWidth = 0;
     int outerHeight = 0;
     QMargins fittedMargins{-1, -1, -1, -1};  // the frame the last fit allowed for
+    bool placedWhenShown = false;
     Handler created = nullptr;
     std::unique_ptr<CloseKeyFilter> closeKeys;
     std::function<void()> onDestroyed;
@@ -314,17 +315,25 @@ struct QtWindow::Controls {
 
     // The outer size includes the frame that the window system reports, which a window
     // manager may announce only after the window is mapped: the client area is sized and
-    // the window centred again whenever that frame changes.
-    void fitOuterSize() {
+    // the window centred again whenever that frame changes, and once when first shown.
+    void fitOuterSize(bool shown) {
         if (!widget) return;
         QWindow* handle = widget->windowHandle();
         const QMargins m = handle ? handle->frameMargins() : QMargins();
-        if (m == fittedMargins) return;
+        const bool firstShow = shown && !placedWhenShown;
+        if (m == fittedMargins && !firstShow) return;
+        if (shown) placedWhenShown = true;
         fittedMargins = m;
         widget->setFixedSize(outerWidth - m.left() - m.right(), outerHeight - m.top() - m.bottom());
         const QScreen* screen = QGuiApplication::primaryScreen();
         const QRect s = screen ? screen->geometry() : QRect(0, 0, outerWidth, outerHeight);
-        widget->move(s.x() + (s.width() - outerWidth) / 2, s.y() + (s.height() - outerHeight) / 2);
+        const QPoint place(s.x() + (s.width() - outerWidth) / 2,
+                           s.y() + (s.height() - outerHeight) / 2);
+        // Platforms differ in whether a window's position is its frame's or its client
+        // area's: place it, then correct by what the frame turned out to be.
+        widget->move(place);
+        const QPoint off = widget->frameGeometry().topLeft() - place;
+        if (!off.isNull()) widget->move(place - off);
     }
 };
 
@@ -429,9 +438,9 @@ QtWindow::QtWindow(const WindowDesign& design, std::span<const EventBinding> eve
         c->release();
         if (c->onDestroyed) c->onDestroyed();
     };
-    w->onGeometryEvent = [c] { c->fitOuterSize(); };
+    w->onGeometryEvent = [c](bool shown) { c->fitOuterSize(shown); };
     w->winId();  // the platform window exists now, with whatever frame it knows of
-    c_->fitOuterSize();
+    c_->fitOuterSize(false);
 }
 
 QtWindow::~QtWindow() {
