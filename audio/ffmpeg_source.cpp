@@ -8,6 +8,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <mutex>
 #include <vector>
 
 #include "audio/input_file.h"
@@ -66,6 +67,9 @@ public:
     ~Decoder() { reset(); }
 
     bool open(const std::string& path) {
+        static std::once_flag quiet;
+        // Damaged files make the decoders chatty; failures show in results, not on stderr.
+        std::call_once(quiet, [] { av_log_set_level(AV_LOG_FATAL); });
         reset();
         io_.file = InputFile::open(path);
         if (!io_.file) return false;

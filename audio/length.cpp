@@ -270,6 +270,8 @@ bool measureAsf(ByteWindow& w, SongLength& out) {
         if (std::memcmp(o, asfFilePropsGuid, 16) == 0) {
             const uint8_t* p = w.at(off, 104);
             if (!p) return false;
+            // A file cut short plays less than its header says: count it instead.
+            if (uint64_t(w.size()) < readLe64(p + 40)) return false;
             const uint64_t play100ns = readLe64(p + 64);
             const uint64_t prerollMs = readLe64(p + 80);
             const int64_t ms = int64_t(play100ns / 10000) - int64_t(prerollMs);
