@@ -4,19 +4,16 @@
 
 #include <QApplication>
 #include <QPalette>
-#include <QStyle>
-#include <QStyleOptionButton>
+#include <QWidget>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/main_window.h"
 #include "skins/engine/tsk_format.h"
 #include "skins/engine/tunaroskin.h"
 #include "skins/skins.h"
 #include "skins/tools/tss.h"
-#include "tests/skins/stand_in_window.h"
 
 namespace {
 
@@ -204,34 +201,6 @@ TEST_F(SkinEngine, EmptySkinRestoresTheDefaultLook) {
     // The text argument does not stand for a skin: null text, empty skin, same result.
     EXPECT_EQ(attach(nullptr, 0, nullptr, 0, 0, 0), 0);
     EXPECT_TRUE(samePalette(QApplication::palette(), defaultPalette));
-}
-
-TEST_F(SkinEngine, KeepsEveryControlInPlaceWithRoomForItsCaption) {
-    auto w = skins::testing::buildStandInWindow(app::mainWindowDesign());
-    w.window->show();
-    QApplication::processEvents();
-    std::vector<QRect> places;
-    for (QWidget* c : w.controls) places.push_back(c->geometry());
-    const QFont font = w.window->font();
-
-    for (int n = 0; n <= skins::skinCount; ++n) {  // 0: the empty skin
-        SCOPED_TRACE(n);
-        ASSERT_EQ(n == 0 ? applyEmpty() : applyEntry(n), 0);
-        QApplication::processEvents();
-        for (size_t i = 0; i < w.controls.size(); ++i)
-            EXPECT_EQ(w.controls[i]->geometry(), places[i])
-                << w.controls[i]->metaObject()->className();
-        for (QPushButton* b : w.buttons) {
-            EXPECT_EQ(b->font(), font);
-            QStyleOptionButton opt;
-            opt.initFrom(b);
-            opt.text = b->text();
-            const QRect room = b->style()->subElementRect(QStyle::SE_PushButtonContents, &opt, b);
-            const QFontMetrics fm(b->font());
-            EXPECT_GE(room.width(), fm.horizontalAdvance(b->text())) << b->text().toStdString();
-            EXPECT_GE(room.height(), fm.height()) << b->text().toStdString();
-        }
-    }
 }
 
 TEST_F(SkinEngine, PaletteTextReadsAtFourAndAHalfToOne) {
