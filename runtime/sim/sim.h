@@ -110,7 +110,7 @@ public:
     int64_t windowShownAt() const;                // -1 until shown; order of start-up
     std::vector<std::string> startupLog() const;  // "created-event", "shown"
     std::vector<std::string> focusOrder() const;  // controls Tab visits, in order
-    std::string focusedControl() const;           // the first of focusOrder after the show
+    std::string focusedControl() const;           // the control with the focus (Tab moves it)
     int loadedLibraryCount() const;               // loaded and not yet released
     std::vector<Text> listColumnTitles() const;   // the list view's headers, left to right
     int queuedEventCount() const;                 // events waiting in the queue

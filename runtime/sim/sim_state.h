@@ -58,6 +58,9 @@ struct SimRuntime::State {
     // ---- the window
     bool failWindowCreation = false;
     std::unique_ptr<SimWindow> window;
+    // Windows of earlier createMainWindow calls: kept so that references into them stay
+    // valid for the life of the run time.
+    std::vector<std::unique_ptr<SimWindow>> pastWindows;
     std::vector<std::string> startupLog;
     int64_t windowShownAt = -1;
 
@@ -219,6 +222,10 @@ public:
     void raise(const std::string& control, Event event);
     void destroy();
     const std::vector<std::string>& focusOrder() const { return focusOrder_; }
+    bool has(std::string_view name, ControlKind kind) const {
+        const auto it = controls_.find(name);
+        return it != controls_.end() && it->second.kind == kind;
+    }
 
     SimListView* list() const { return list_; }
     std::string listName() const { return listName_; }
