@@ -3,10 +3,10 @@
 // files measured one after another on one thread. For comparison it also prints what
 // opening each file in the media player (open, length, close) costs.
 //
-//   import_bench [files=1000]
+//   import_bench [files=1000] [rounds=5]
 #include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -72,8 +72,8 @@ private:
     std::vector<rt::Text> answer_;
 };
 
-// A handful of originals per format, of several lengths; the files to import are copies.
-std::vector<fs::path> writeOriginals(const fs::path& dir) {
+// A handful of source songs per format, of several lengths; the files to import link to them.
+std::vector<fs::path> writeSourceSongs(const fs::path& dir) {
     namespace t = audio::testing;
     std::vector<fs::path> made;
     auto keep = [&](bool ok, const fs::path& p) {
@@ -87,7 +87,7 @@ std::vector<fs::path> writeOriginals(const fs::path& dir) {
     int n = 0;
     for (double s : seconds) {
         const t::Tone tone{44100, 2, s, 330.0 + 40 * n, 0.4};
-        const fs::path base = dir / ("original" + std::to_string(n++));
+        const fs::path base = dir / ("source" + std::to_string(n++));
         keep(t::writeMp3(base.string() + "-cbr.mp3", tone, 128), base.string() + "-cbr.mp3");
         keep(t::writeMp3(base.string() + "-vbr.mp3", tone, 0, 4), base.string() + "-vbr.mp3");
         // A VBR file without its info frame: its length takes a scan of every frame.
@@ -106,6 +106,11 @@ std::vector<fs::path> writeOriginals(const fs::path& dir) {
     return made;
 }
 
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
 double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
@@ -114,16 +119,17 @@ double msSince(Clock::time_point start) {
 
 int main(int argc, char** argv) {
     const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     if (!std::getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
 
     char pattern[] = "/tmp/tunaro-import-bench-XXXXXX";
     if (!mkdtemp(pattern)) return 1;
     const fs::path dir = pattern;
-    const std::vector<fs::path> originals = writeOriginals(dir);
+    const std::vector<fs::path> sources = writeSourceSongs(dir);
     std::vector<rt::Text> paths;
     for (int i = 0; i < count; ++i) {
-        const fs::path& from = originals[i % originals.size()];
+        const fs::path& from = sources[i % sources.size()];
         const fs::path to = dir / ("song " + std::to_string(i) + from.extension().string());
         // Hard links keep the disk small: each is a path of its own to open and read.
         std::error_code linkFailed;
@@ -142,11 +148,30 @@ int main(int argc, char** argv) {
     // Both passes read warm files: one untimed pass first.
     for (const rt::Text& p : paths) (void)rt::audioSongLengthMs(p);
 
-    const auto baselineStart = Clock::now();
-    std::vector<int32_t> baseline;
-    baseline.reserve(paths.size());
-    for (const rt::Text& p : paths) baseline.push_back(rt::audioSongLengthMs(p));
-    const double baselineMs = msSince(baselineStart);
+    // Rounds alternate between the baseline and the import, so that both see the same load
+    // on the machine; the medians are printed.
+    auto* button = qobject_cast<QAbstractButton*>(qt.controlWidget("按钮_导入MP3"));
+    if (!button) return 1;
+    std::vector<double> baselineMs, importMs, rowsMs;
+    std::vector<int32_t> baseline(paths.size());
+    int wrong = 0;
+    for (int round = 0; round < rounds; ++round) {
+        const auto baselineStart = Clock::now();
+        for (size_t i = 0; i < paths.size(); ++i) baseline[i] = rt::audioSongLengthMs(paths[i]);
+        baselineMs.push_back(msSince(baselineStart));
+
+        const int32_t firstRow = playlist::rowCount();
+        button->click();  // the handler runs to its end inside
+        importMs.push_back(msSince(platform.answeredAt));
+        rowsMs.push_back(importMs.back() - platform.measureMs);
+
+        // The rows must hold what the one-by-one measurement found.
+        if (playlist::rowCount() != firstRow + count) wrong += count;
+        for (int i = 0; i < count; ++i)
+            wrong += playlist::cellText(firstRow + i, 3) != playlist::clockText(baseline[i]);
+    }
+    int unreadable = 0;
+    for (int32_t ms : baseline) unreadable += ms == 0;
 
     // What an import through the media player would cost: open, length, close per file.
     const auto playerStart = Clock::now();
@@ -158,23 +183,13 @@ int main(int argc, char** argv) {
     }
     const double playerMs = msSince(playerStart);
 
-    auto* button = qobject_cast<QAbstractButton*>(qt.controlWidget("按钮_导入MP3"));
-    if (!button) return 1;
-    button->click();  // the handler runs to its end inside
-    const double importMs = msSince(platform.answeredAt);
-
-    // The rows must hold what the one-by-one measurement found.
-    int wrong = 0;
-    if (playlist::rowCount() != count) wrong = count;
-    for (int i = 0; i < playlist::rowCount() && i < count; ++i)
-        wrong += playlist::cellText(i, 3) != playlist::clockText(baseline[i]);
-    int unreadable = 0;
-    for (int32_t ms : baseline) unreadable += ms == 0;
-
-    std::printf("import: %d files, %.0f ms (measuring %.0f ms, rows %.0f ms)\n", count, importMs,
-                platform.measureMs, importMs - platform.measureMs);
-    std::printf("baseline (one after another, one thread): %d files, %.0f ms\n", count, baselineMs);
-    std::printf("ratio import/baseline: %.2f\n", importMs / baselineMs);
+    const double importMedian = median(importMs);
+    const double baselineMedian = median(baselineMs);
+    std::printf("import: %d files, %.0f ms (median of %d; rows %.0f ms of it)\n", count,
+                importMedian, rounds, median(rowsMs));
+    std::printf("baseline (one after another, one thread): %d files, %.0f ms (median of %d)\n",
+                count, baselineMedian, rounds);
+    std::printf("ratio import/baseline: %.2f\n", importMedian / baselineMedian);
     std::printf("for comparison, open/length/close on 媒体播放1 one after another: %.0f ms\n",
                 playerMs);
     std::printf("rows: %d, durations differing from the baseline: %d, unreadable: %d\n",
