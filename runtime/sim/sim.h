@@ -72,7 +72,9 @@ public:
     void addFile(const Text& path, std::vector<uint8_t> bytes = {});
     void addDirectory(const Text& path);
     void setFolderWritable(const Text& folder, bool writable);
-    void failWritesAfter(size_t bytes);  // the next write is cut short there
+    // The next write of more than that many bytes breaks off there: it fails and leaves
+    // what stood at the path before (nothing, for a new file). Applies to one write.
+    void failWritesAfter(size_t bytes);
     // A library that loadLibrary(path or bare name) yields, with its exports.
     void addLibrary(const Text& pathOrBareName, std::map<std::string, void*> exports);
     // The library yielded for whatever file stands at that path (so a written engine
@@ -82,7 +84,9 @@ public:
 
     // ---- user actions: each queues its events and runs the queue to the end
     void click(const std::string& control);  // a button
-    void clickRow(int32_t row);              // selection follows, then list click
+    // Selection follows, then list click; a row that does not exist counts as the empty
+    // area below the last row.
+    void clickRow(int32_t row);
     void clickBelowLastRow();
     void doubleClickRow(int32_t row);  // as a mouse does: list click, then double-click
     void doubleClickBelowLastRow();
