@@ -53,7 +53,9 @@ TEST_F(QtWindowTest, OuterSizeAndPlaceIncludeTheFrame) {
     const QMargins frame = window->windowHandle()->frameMargins();
     // offscreen invents a frame of its own (2 px each side); without a window manager
     // there is none. Either way the outer size is the design's.
-    if (QGuiApplication::platformName() == "offscreen") EXPECT_EQ(frame, QMargins(2, 2, 2, 2));
+    if (QGuiApplication::platformName() == "offscreen") {
+        EXPECT_EQ(frame, QMargins(2, 2, 2, 2));
+    }
     EXPECT_EQ(window->frameGeometry().size(), QSize(322, 501));
     EXPECT_EQ(window->size(),
               QSize(322 - frame.left() - frame.right(), 501 - frame.top() - frame.bottom()));

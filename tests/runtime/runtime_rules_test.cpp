@@ -151,7 +151,9 @@ TEST_P(RuntimeRules, SamePeriodKeepsTheRhythm) {
     EXPECT_GE(tickAt - start, 395);
     // A restart could not fire before rewrite + 400.
     EXPECT_LT(tickAt, rewrite + 400 - 60);
-    if (!real()) EXPECT_EQ(tickAt - start, 400);
+    if (!real()) {
+        EXPECT_EQ(tickAt - start, 400);
+    }
 }
 
 // 0 stops; a new period then starts afresh from its write.
@@ -164,7 +166,9 @@ TEST_P(RuntimeRules, ZeroThenPeriodRestarts) {
     ASSERT_TRUE(b->waitFor([] { return seen.ticks >= 1; }, 2000));
     const int64_t tickAt = b->now();
     EXPECT_GE(tickAt - rewrite, 395);
-    if (!real()) EXPECT_EQ(tickAt - rewrite, 400);
+    if (!real()) {
+        EXPECT_EQ(tickAt - rewrite, 400);
+    }
 }
 
 TEST_P(RuntimeRules, NegativePeriodCountsAsZero) {
