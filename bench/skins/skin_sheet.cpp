@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -43,6 +44,16 @@ void fillPlaylist() {
     app::mainWindow().标签2.setCaption("0:1:12/0:3:46");
 }
 
+QPixmap grabFileDialog() {
+    QFileDialog files(nullptr, "导入歌曲", "/usr/share", "MP3 文件 (*.mp3);;所有文件 (*)");
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    files.setFileMode(QFileDialog::ExistingFiles);
+    files.resize(560, 360);
+    files.show();
+    QApplication::processEvents();
+    return files.grab();
+}
+
 QPixmap grabDialogs() {
     QMessageBox box(QMessageBox::Critical, "错误",
                     "运行时出错!\n\n错误代码：6\n\n错误信息：调用DLL命令后发现堆栈错误",
@@ -53,12 +64,14 @@ QPixmap grabDialogs() {
     progress.setMinimumDuration(0);
     progress.show();
     QApplication::processEvents();
-    const QPixmap a = box.grab(), b = progress.grab();
-    QPixmap out(a.width() + b.width() + 8, std::max(a.height(), b.height()));
-    out.fill(Qt::transparent);
+    const QPixmap a = box.grab(), b = progress.grab(), c = grabFileDialog();
+    QPixmap out(a.width() + b.width() + c.width() + 16,
+                std::max({a.height(), b.height(), c.height()}));
+    out.fill(QColor("#808080"));
     QPainter p(&out);
     p.drawPixmap(0, 0, a);
     p.drawPixmap(a.width() + 8, 0, b);
+    p.drawPixmap(a.width() + b.width() + 16, 0, c);
     return out;
 }
 
@@ -98,7 +111,8 @@ int main(int argc, char** argv) {
     const int rows = (int(tiles.size()) + columns - 1) / columns;
     const QSize dialog = dialogs.front().first.size();
     const int width = columns * (tile.width() + pad) + pad;
-    const int dialogRows = (int(dialogs.size()) + 1) / 2;
+    const int dialogColumns = std::max(1, (width - pad) / (dialog.width() + pad));
+    const int dialogRows = (int(dialogs.size()) + dialogColumns - 1) / dialogColumns;
     const int height = rows * (tile.height() + caption + pad) + pad +
                        dialogRows * (dialog.height() + caption + pad);
     QImage sheet(width, height, QImage::Format_RGB32);

@@ -4,6 +4,7 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -50,6 +51,40 @@ TEST(SkinCatalogue, EveryEntryIsItsSourceCompiled) {
     }
     EXPECT_EQ(numbers.size(), size_t(skins::skinCount));
     EXPECT_EQ(names.size(), size_t(skins::skinCount)) << "every skin has a name of its own";
+}
+
+// Damaged copies of real entries: the parser reads only inside the bytes it is given (a
+// sanitizer build checks that) and never takes a damaged header or record frame.
+TEST(SkinFormat, DamagedEntriesNeverReadOutsideTheirBytes) {
+    uint32_t x = 12345;
+    auto next = [&] { return x = x * 1103515245u + 12345u, (x >> 8) & 0xffffff; };
+    for (int n = 1; n <= skins::skinCount; ++n) {
+        const auto entry = skins::skinCatalogue(n);
+        for (int round = 0; round < 300; ++round) {
+            std::vector<uint8_t> damaged(entry.begin(), entry.end());
+            const int flips = 1 + int(next() % 4);
+            for (int f = 0; f < flips; ++f) {
+                // Most damage lands in the header and record frames, where lengths live.
+                const size_t at = next() % 2 ? next() % 24 : next() % damaged.size();
+                damaged[at] = uint8_t(next());
+            }
+            damaged.resize(damaged.size() - next() % 3);
+            const std::unique_ptr<uint8_t[]> exact(new uint8_t[damaged.size()]);
+            std::copy(damaged.begin(), damaged.end(), exact.get());
+            skins::tsk::Skin skin;
+            const auto status = skins::tsk::parse({exact.get(), damaged.size()}, skin);
+            if (status == skins::tsk::Status::Ok) {
+                // Taken: then every view lies inside the bytes.
+                const auto inside = [&](std::string_view v) {
+                    return v.data() >= reinterpret_cast<const char*>(exact.get()) &&
+                           v.data() + v.size() <=
+                               reinterpret_cast<const char*>(exact.get()) + damaged.size();
+                };
+                EXPECT_TRUE(inside(skin.name) && inside(skin.sheet));
+                EXPECT_EQ(std::string(damaged.begin(), damaged.begin() + 4), ".TSK");
+            }
+        }
+    }
 }
 
 TEST(SkinCatalogue, NumbersOutsideTheCatalogueHaveNoEntry) {

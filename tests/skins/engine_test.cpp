@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "skins/engine/tsk_format.h"
@@ -61,6 +62,14 @@ protected:
 
 TEST_F(SkinEngine, RefusesWhenNoApplicationExists) {
     EXPECT_EQ(answerWithoutApplication, int32_t(Status::NoApplication));
+}
+
+TEST_F(SkinEngine, RefusesCallsOffTheApplicationsThread) {
+    const auto e = skins::skinCatalogue(4);
+    int32_t answer = -1;
+    std::thread([&] { answer = attach(e.data(), int32_t(e.size()), "", 0, 0, 0); }).join();
+    EXPECT_EQ(answer, int32_t(Status::WrongThread));
+    EXPECT_TRUE(qApp->styleSheet().isEmpty());
 }
 
 TEST_F(SkinEngine, TakesEveryCatalogueEntry) {
