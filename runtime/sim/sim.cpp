@@ -284,6 +284,10 @@ void SimRuntime::requestClose() {
     s_->runQueue();
 }
 
+void SimRuntime::duringEventLoop(std::function<void()> script) {
+    s_->loopScripts.push_back(std::move(script));
+}
+
 void SimRuntime::answerNextFileDialog(DialogAnswer answer) {
     s_->dialogAnswers.push_back(std::move(answer));
 }
@@ -414,6 +418,12 @@ void SimRuntime::runEventLoop() {
     // No real time passes in the sim: the loop ends when nothing is left to do.
     if (!s_->window || !s_->window->exists()) return;
     s_->runQueue();
+    while (!s_->loopScripts.empty() && s_->window->exists()) {
+        auto script = std::move(s_->loopScripts.front());
+        s_->loopScripts.pop_front();
+        script();
+        s_->runQueue();
+    }
 }
 
 Text SimRuntime::executablePath() {

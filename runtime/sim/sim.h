@@ -95,6 +95,9 @@ public:
     void pressKey(Key key);               // Esc and Alt+F4 close the window
     void requestClose();                  // the close box
     void answerNextFileDialog(DialogAnswer answer);
+    // What the user does once runEventLoop() runs (for a test of the whole program, such as
+    // programMain): each script runs in turn while the window exists.
+    void duringEventLoop(std::function<void()> script);
 
     // ---- time
     int64_t now() const;       // virtual ms since construction

@@ -65,6 +65,7 @@ struct SimRuntime::State {
     int64_t windowShownAt = -1;
 
     // ---- dialogs and the message box
+    std::deque<std::function<void()>> loopScripts;
     std::deque<DialogAnswer> dialogAnswers;
     std::vector<FileDialogOptions> fileDialogs;
     std::vector<MessageBoxRecord> messageBoxes;

@@ -238,6 +238,18 @@ TEST_F(SimRuntimeTest, DestroyIsQueuedAndStopsTimerAndPlayer) {
     sim.runEventLoop();  // returns at once: no window
 }
 
+TEST_F(SimRuntimeTest, TheEventLoopRunsTheUsersScriptUntilTheWindowIsGone) {
+    start();
+    sim.duringEventLoop([&] { sim.click("go"); });
+    sim.duringEventLoop([&] { sim.advance(1000); });
+    sim.duringEventLoop([&] { sim.click("quit"); });
+    sim.duringEventLoop([&] { note("never"); });
+    sim.runEventLoop();
+    EXPECT_EQ(journal,
+              (std::vector<std::string>{"go@0", "tick@500", "tick@1000", "quit-returned@1000"}));
+    EXPECT_FALSE(sim.windowExists());
+}
+
 TEST_F(SimRuntimeTest, EscapeAndAltF4CloseTheWindowLikeTheCloseBox) {
     for (auto key : {rt::sim::Key::Escape, rt::sim::Key::AltF4}) {
         start();
