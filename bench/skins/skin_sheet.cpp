@@ -2,6 +2,7 @@
 // skins, into one contact-sheet PNG.   skin_sheet OUT.png
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QMessageBox>
 #include <QPainter>
@@ -85,6 +86,8 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     rt::qt::QtRuntime runtime;
     rt::install(&runtime);
+    // The start-up moves into the executable's directory: fix the output's place first.
+    const QString out = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     app::startUp();  // the created event writes, binds and applies skin 2
     fillPlaylist();
     QWidget* window = runtime.windowWidget();
@@ -138,13 +141,13 @@ int main(int argc, char** argv) {
         p.drawPixmap(x, y + caption, dialogs[i].first);
     }
     p.end();
-    const bool saved = sheet.save(QString::fromLocal8Bit(argv[1]));
+    const bool saved = sheet.save(out);
     skins::applySkin(2);
     app::endNormally();
     if (!saved) {
-        std::fprintf(stderr, "skin_sheet: cannot write %s\n", argv[1]);
+        std::fprintf(stderr, "skin_sheet: cannot write %s\n", qPrintable(out));
         return 1;
     }
-    std::printf("%s\n", argv[1]);
+    std::printf("%s\n", qPrintable(out));
     return 0;
 }
