@@ -237,14 +237,14 @@ public:
     }
 
     size_t read(float* out, size_t maxFrames) override {
+        // Drop what was read before: the leftover is less than one decoded frame, so the
+        // buffer stays the size of one read.
+        pending_.erase(pending_.begin(), pending_.begin() + long(pendingRead_ * 2));
+        pendingRead_ = 0;
         while (pendingFrames() < maxFrames && !finished_) decodeMore();
         const size_t n = std::min(maxFrames, pendingFrames());
-        std::copy_n(pending_.data() + pendingRead_ * 2, n * 2, out);
-        pendingRead_ += n;
-        if (pendingRead_ == pending_.size() / 2) {
-            pending_.clear();
-            pendingRead_ = 0;
-        }
+        std::copy_n(pending_.data(), n * 2, out);
+        pendingRead_ = n;
         return n;
     }
 

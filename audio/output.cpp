@@ -1,10 +1,15 @@
 #include "audio/output.h"
 
 #include <SDL2/SDL.h>
+#include <pthread.h>
 #include <time.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace audio {
@@ -70,8 +75,8 @@ private:
     static void callback(void* user, Uint8* stream, int len) {
         auto* self = static_cast<DeviceOutput*>(user);
         self->lastCallbackNs_.store(monotonicNs(), std::memory_order_relaxed);
-        self->render_(self->user_, reinterpret_cast<float*>(stream),
-                      size_t(len) / (2 * sizeof(float)));
+        (void)self->render_(self->user_, reinterpret_cast<float*>(stream),
+                            size_t(len) / (2 * sizeof(float)));
     }
 
     RenderFn render_;
@@ -90,11 +95,26 @@ public:
     NullOutput(RenderFn render, void* user, int32_t rate,
                std::function<void(const float*, size_t)> sink)
         : render_(render), user_(user), rate_(rate), sink_(std::move(sink)) {
-        thread_ = std::thread([this] { run(); });
+        thread_ = std::thread([this] {
+            pthread_setname_np(pthread_self(), "audio-null-out");
+            run();
+        });
     }
     ~NullOutput() override {
-        quit_.store(true, std::memory_order_relaxed);
+        {
+            std::lock_guard lock(lock_);
+            quit_ = true;
+        }
+        cv_.notify_one();
         thread_.join();
+    }
+
+    void wake() override {
+        {
+            std::lock_guard lock(lock_);
+            kicked_ = true;
+        }
+        cv_.notify_one();
     }
 
     int32_t rate() const override { return rate_; }
@@ -103,28 +123,38 @@ public:
     const char* name() const override { return "null"; }
 
 private:
-    // Wakes every 5 ms and consumes as many frames as real time says have passed.
+    // Wakes every nullOutputPeriodMs and consumes as many frames as real time says have
+    // passed: few wake-ups keep it cheap. When playing starts, and while the engine has less
+    // than it was asked for, it wakes every 5 ms so that playing starts at once.
     void run() {
-        constexpr size_t block = 512;
+        constexpr size_t block = 8192;
         std::vector<float> buf(block * 2);
         const int64_t startNs = monotonicNs();
         int64_t done = 0;
-        timespec next{};
-        clock_gettime(CLOCK_MONOTONIC, &next);
-        while (!quit_.load(std::memory_order_relaxed)) {
-            next.tv_nsec += 5000000;
-            if (next.tv_nsec >= 1000000000) {
-                next.tv_nsec -= 1000000000;
-                ++next.tv_sec;
+        bool hungry = false;
+        for (;;) {
+            bool kicked = false;
+            {
+                std::unique_lock lock(lock_);
+                cv_.wait_for(lock, std::chrono::milliseconds(hungry ? 5 : nullOutputPeriodMs),
+                             [&] { return quit_ || kicked_; });
+                if (quit_) return;
+                kicked = std::exchange(kicked_, false);
             }
-            clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
-            const int64_t due = (monotonicNs() - startNs) * rate_ / 1000000000 - done;
+            hungry = false;
+            int64_t due = (monotonicNs() - startNs) * rate_ / 1000000000 - done;
+            if (kicked) {
+                // The time since the last look passed before playing started.
+                done += due;
+                due = 0;
+                hungry = true;
+            }
             // After a long stall (a suspended machine), skip ahead instead of racing.
             int64_t left = std::min<int64_t>(due, rate_ / 2);
             if (due > rate_ / 2) done += due - rate_ / 2;
             while (left > 0) {
                 const size_t n = size_t(std::min<int64_t>(left, block));
-                render_(user_, buf.data(), n);
+                hungry |= render_(user_, buf.data(), n);
                 if (sink_) sink_(buf.data(), n);
                 left -= int64_t(n);
                 done += int64_t(n);
@@ -136,7 +166,10 @@ private:
     void* user_;
     const int32_t rate_;
     std::function<void(const float*, size_t)> sink_;
-    std::atomic<bool> quit_{false};
+    std::mutex lock_;  // guards quit_ and kicked_; never held while rendering
+    std::condition_variable cv_;
+    bool quit_ = false;
+    bool kicked_ = false;
     std::thread thread_;
 };
 

@@ -12,8 +12,10 @@
 namespace audio {
 
 // The output thread calls this for every block it plays. It must not lock, allocate or
-// do I/O: it runs on the device's real-time thread.
-using RenderFn = void (*)(void* user, float* out, size_t frames);
+// do I/O: it runs on the device's real-time thread. True when it is playing but had fewer
+// frames than asked for (the decoder is still catching up): the null output then comes
+// back sooner.
+using RenderFn = bool (*)(void* user, float* out, size_t frames);
 
 class Output {
 public:
@@ -24,7 +26,13 @@ public:
     // Decode thread. True once the device has gone away (unplugged, server gone).
     virtual bool lost() = 0;
     virtual const char* name() const = 0;
+    // Window thread. Playing has just started: an output that polls should look now.
+    virtual void wake() {}
 };
+
+// How often the null output looks at the clock while playing steadily: the position it
+// reports moves in steps of this size.
+constexpr int nullOutputPeriodMs = 100;
 
 // Window thread. The default sound device as stereo float, nullptr when none opens.
 // why explains a failure.

@@ -1,5 +1,7 @@
 #include "audio/player.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -41,17 +43,18 @@ struct Player::Impl {
     // ---------------------------------------------------------------- the callback side
 
     // Output thread. No lock, no allocation, no I/O: atomics and the ring only.
-    static void render(void* user, float* out, size_t frames) {
-        static_cast<Impl*>(user)->renderBlock(out, frames);
+    static bool render(void* user, float* out, size_t frames) {
+        return static_cast<Impl*>(user)->renderBlock(out, frames);
     }
 
-    void renderBlock(float* out, size_t frames) {
+    bool renderBlock(float* out, size_t frames) {
         const uint32_t want = cmdEpoch.load(std::memory_order_acquire);
         uint32_t mine = consEpoch.load(std::memory_order_relaxed);
         if (mine != want) {
             if (prodEpoch.load(std::memory_order_acquire) != want) {
                 std::fill_n(out, frames * 2, 0.0f);
-                return;  // the decode thread has not restarted yet
+                // The decode thread has not restarted yet.
+                return playing.load(std::memory_order_relaxed);
             }
             ring.skipTo(epochStart.load(std::memory_order_acquire));
             played.store(0, std::memory_order_relaxed);
@@ -61,13 +64,14 @@ struct Player::Impl {
         }
         if (!playing.load(std::memory_order_acquire)) {
             std::fill_n(out, frames * 2, 0.0f);
-            return;
+            return false;
         }
         const size_t n = ring.read(out, frames);
         std::fill(out + n * 2, out + frames * 2, 0.0f);
         int64_t advanced = int64_t(n);
-        if (n < frames && eosEpoch.load(std::memory_order_acquire) == mine &&
-            ring.readIndex() == eosIndex.load(std::memory_order_relaxed)) {
+        const bool atEos = eosEpoch.load(std::memory_order_acquire) == mine &&
+                           ring.readIndex() == eosIndex.load(std::memory_order_relaxed);
+        if (n < frames && atEos) {
             // Past the last frame: the frames still inside the device are heard while it
             // plays this silence.
             const int64_t lat = latency.load(std::memory_order_relaxed);
@@ -87,15 +91,17 @@ struct Player::Impl {
                 out[i * 2 + 1] *= gr;
             }
         }
+        return n < frames && !atEos;
     }
 
     // ---------------------------------------------------------------- the decode thread
 
     void decodeLoop() {
-        constexpr size_t chunk = 1024;
+        constexpr size_t chunk = 4096;
         std::vector<float> buf(chunk * 2);
         uint32_t mine = prodEpoch.load(std::memory_order_relaxed);
         bool atEnd = false;
+        bool filling = true;  // topping the ring up; else waiting for it to drain by half
         while (!quit.load(std::memory_order_acquire)) {
             checkDevice();
             const uint32_t want = cmdEpoch.load(std::memory_order_acquire);
@@ -108,12 +114,30 @@ struct Player::Impl {
                 continue;
             }
             const size_t room = ring.writable();
-            if (atEnd || room < chunk / 2) {
+            if (consEpoch.load(std::memory_order_acquire) != mine) {
+                // The callback has yet to drop the frames of the epoch before; the ring
+                // empties as soon as it does.
                 std::unique_lock lock(wakeLock);
                 wake.wait_for(lock, std::chrono::milliseconds(5),
                               [&] { return quit.load() || cmdEpoch.load() != mine; });
+                filling = true;
                 continue;
             }
+            if (atEnd || (room < ringFrames / 2 && !filling)) {
+                // Sleep until half the ring has drained (or a command comes), then fill it
+                // up in one go: few wake-ups keep playback cheap, and the ring still holds
+                // over half a second.
+                const int64_t ms = atEnd ? 250 : int64_t(ringFrames / 2 - room) * 1000 / rate + 1;
+                std::unique_lock lock(wakeLock);
+                wake.wait_for(lock, std::chrono::milliseconds(std::clamp<int64_t>(ms, 1, 400)),
+                              [&] { return quit.load() || cmdEpoch.load() != mine; });
+                continue;
+            }
+            if (room < chunk / 4) {
+                filling = false;
+                continue;
+            }
+            filling = true;
             const size_t n = source->read(buf.data(), std::min(room, chunk));
             if (n == 0) {
                 eosIndex.store(ring.writeIndex(), std::memory_order_relaxed);
@@ -168,10 +192,18 @@ struct Player::Impl {
         startNull();
     }
 
+    void wakeOutput() {
+        std::lock_guard lock(outputLock);
+        if (output) output->wake();
+    }
+
     void ensureDecoder() {
         if (decoder.joinable()) return;
         quit.store(false);
-        decoder = std::thread([this] { decodeLoop(); });
+        decoder = std::thread([this] {
+            pthread_setname_np(pthread_self(), "audio-decode");
+            decodeLoop();
+        });
     }
 
     void stopDecoder() {
@@ -244,7 +276,8 @@ struct Player::Impl {
     std::atomic<bool> quit{false};
 
     // Shared with the callback: atomics only.
-    FrameRing ring{1 << 15};
+    static constexpr size_t ringFrames = 1 << 16;  // 1.37 s at 48 kHz
+    FrameRing ring{ringFrames};
     std::atomic<uint32_t> cmdEpoch{0};      // window thread writes
     std::atomic<int32_t> seekMs{0};         // window thread writes, before cmdEpoch
     std::atomic<bool> playing{false};       // window thread writes
@@ -321,6 +354,7 @@ bool Player::play(int32_t fromMs) {
     m.restartAt(at);
     m.state = State::Playing;
     m.playing.store(true, std::memory_order_release);
+    m.wakeOutput();
     return true;
 }
 
@@ -338,6 +372,7 @@ bool Player::resume() {
     if (m.state != State::Paused) return false;
     m.state = State::Playing;
     m.playing.store(true, std::memory_order_release);
+    m.wakeOutput();
     return true;
 }
 
