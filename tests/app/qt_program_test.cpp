@@ -4,12 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 
 #include "app/app.h"
@@ -74,6 +81,70 @@ TEST(QtProgram, RuntimeErrorShowsItsBoxAndEndsWith255) {
                 "BOX\\[错误\\]\\[运行时出错!\\|\\|错误代码：6\\|\\|"
                 "错误信息：调用DLL命令后发现堆栈错误\\|\\]"
                 "\\[3\\]");
+}
+
+// 1.2 s of a 440 Hz tone, 16-bit mono at 22050 Hz.
+void writeTone(const std::string& path) {
+    const uint32_t rate = 22050, frames = rate * 12 / 10, dataBytes = frames * 2;
+    std::ofstream out(path, std::ios::binary);
+    auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+    out.write("RIFF", 4);
+    u32(36 + dataBytes);
+    out.write("WAVEfmt ", 8);
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(rate);
+    u32(rate * 2);
+    u16(2);
+    u16(16);
+    out.write("data", 4);
+    u32(dataBytes);
+    for (uint32_t i = 0; i < frames; ++i)
+        u16(static_cast<uint16_t>(int16_t(8000 * std::sin(2 * M_PI * 440 * i / rate))));
+}
+
+[[noreturn]] void checkFailed(const char* what) {
+    std::fprintf(stderr, "CHECK FAILED: %s\n", what);
+    std::_Exit(4);
+}
+#define CHECK(cond) \
+    if (!(cond)) checkFailed(#cond)
+
+// A song goes through the real dialog, the audio engine's measurement and its player.
+TEST(QtProgram, ImportAndPlayASong) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const std::string song = folder.filePath("tone.wav").toStdString();
+    writeTone(song);
+    EXPECT_EXIT(
+        runProgram([song](rt::qt::QtRuntime& qt) {
+            auto* poll = new QTimer;
+            QObject::connect(poll, &QTimer::timeout, [song] {
+                auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (!d) return;
+                d->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(song));
+                static_cast<QDialog*>(d)->accept();
+            });
+            poll->start(50);
+            QTest::mouseClick(qt.controlWidget("按钮_导入MP3"), Qt::LeftButton);
+            poll->stop();
+            auto* table = static_cast<QTableWidget*>(qt.controlWidget("超级列表框1"));
+            CHECK(table->rowCount() == 1);
+            CHECK(table->item(0, 0)->text() == "1");
+            CHECK(table->item(0, 1)->text() == "tone.wav");
+            CHECK(table->item(0, 3)->text() == "0:0:1");
+            rt::Window& w = qt.mainWindow();
+            QTest::mouseClick(qt.controlWidget("按钮_播放"), Qt::LeftButton);
+            CHECK(w.button("按钮_播放").caption() == "||");
+            CHECK(w.timer("时钟1").period() == 500);
+            CHECK(w.mediaPlay("媒体播放1").getState() == rt::MediaState::Playing);
+            CHECK(
+                QTest::qWaitFor([&] { return w.label("标签2").caption() != "00:00/00:00"; }, 3000));
+            QTest::mouseClick(qt.controlWidget("按钮_退出"), Qt::LeftButton);
+        }),
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
