@@ -96,7 +96,9 @@ TEST_P(LengthTest, AgreesWithFullDecode) {
         EXPECT_EQ(len.rate, rate);
         EXPECT_EQ(len.frames, frames);
         EXPECT_EQ(len.ms, decodedMs);
-        if (c.encodedFrames >= 0) EXPECT_EQ(frames, c.encodedFrames);
+        if (c.encodedFrames >= 0) {
+            EXPECT_EQ(frames, c.encodedFrames);
+        }
     } else {
         const int frameMs = 2048 * 1000 / rate + 1;
         EXPECT_LE(std::abs(len.ms - decodedMs), frameMs) << len.ms << " vs " << decodedMs;
