@@ -51,12 +51,13 @@ struct Player::Impl {
         const uint32_t want = cmdEpoch.load(std::memory_order_acquire);
         uint32_t mine = consEpoch.load(std::memory_order_relaxed);
         if (mine != want) {
-            if (prodEpoch.load(std::memory_order_acquire) != want) {
+            const uint64_t start = prodMark.load(std::memory_order_acquire);
+            if (!markIs(start, want)) {
                 std::fill_n(out, frames * 2, 0.0f);
                 // The decode thread has not restarted yet.
                 return playing.load(std::memory_order_relaxed);
             }
-            ring.skipTo(epochStart.load(std::memory_order_acquire));
+            ring.skipTo(markIndex(start));
             played.store(0, std::memory_order_relaxed);
             tailPlayed = 0;
             consEpoch.store(want, std::memory_order_release);
@@ -69,8 +70,8 @@ struct Player::Impl {
         const size_t n = ring.read(out, frames);
         std::fill(out + n * 2, out + frames * 2, 0.0f);
         int64_t advanced = int64_t(n);
-        const bool atEos = eosEpoch.load(std::memory_order_acquire) == mine &&
-                           ring.readIndex() == eosIndex.load(std::memory_order_relaxed);
+        const uint64_t eos = eosMark.load(std::memory_order_acquire);
+        const bool atEos = markIs(eos, mine) && ring.readIndex() == markIndex(eos);
         if (n < frames && atEos) {
             // Past the last frame: the frames still inside the device are heard while it
             // plays this silence.
@@ -94,12 +95,19 @@ struct Player::Impl {
         return n < frames && !atEos;
     }
 
+    // A ring index and the epoch it belongs to in one atomic word, so that the callback
+    // never pairs an index with the wrong epoch: the index above, the epoch's low 16 bits
+    // below (no 65,536 commands come between two looks of the callback).
+    static uint64_t mark(uint64_t index, uint32_t epoch) { return index << 16 | (epoch & 0xffff); }
+    static bool markIs(uint64_t m, uint32_t epoch) { return (m & 0xffff) == (epoch & 0xffff); }
+    static uint64_t markIndex(uint64_t m) { return m >> 16; }
+
     // ---------------------------------------------------------------- the decode thread
 
     void decodeLoop() {
         constexpr size_t chunk = 4096;
         std::vector<float> buf(chunk * 2);
-        uint32_t mine = prodEpoch.load(std::memory_order_relaxed);
+        uint32_t mine = prodEpoch;
         bool atEnd = false;
         bool filling = true;  // topping the ring up; else waiting for it to drain by half
         while (!quit.load(std::memory_order_acquire)) {
@@ -108,9 +116,8 @@ struct Player::Impl {
             if (want != mine) {
                 source->start(rate, seekMs.load(std::memory_order_acquire));
                 atEnd = false;
-                epochStart.store(ring.writeIndex(), std::memory_order_relaxed);
-                prodEpoch.store(want, std::memory_order_release);
-                mine = want;
+                prodMark.store(mark(ring.writeIndex(), want), std::memory_order_release);
+                prodEpoch = mine = want;
                 continue;
             }
             const size_t room = ring.writable();
@@ -140,8 +147,7 @@ struct Player::Impl {
             filling = true;
             const size_t n = source->read(buf.data(), std::min(room, chunk));
             if (n == 0) {
-                eosIndex.store(ring.writeIndex(), std::memory_order_relaxed);
-                eosEpoch.store(mine, std::memory_order_release);
+                eosMark.store(mark(ring.writeIndex(), mine), std::memory_order_release);
                 atEnd = true;
                 continue;
             }
@@ -260,6 +266,9 @@ struct Player::Impl {
     // Window thread writes while the decode thread is not running; then the decode thread.
     std::unique_ptr<Source> source;
     int32_t rate = 0;  // the output's; fixed once the output is open
+    // The epoch the decode thread last restarted for; the next decode thread carries on
+    // from it.
+    uint32_t prodEpoch = 0;
 
     // outputLock: the output (the window thread opens it, the decode thread may swap it).
     std::mutex outputLock;
@@ -283,10 +292,8 @@ struct Player::Impl {
     std::atomic<bool> playing{false};       // window thread writes
     std::atomic<float> gain[2];             // window thread writes
     std::atomic<int32_t> latency{0};        // window or decode thread, with the output
-    std::atomic<uint32_t> prodEpoch{0};     // decode thread writes
-    std::atomic<uint64_t> epochStart{0};    // decode thread writes, before prodEpoch
-    std::atomic<uint32_t> eosEpoch{0};      // decode thread writes
-    std::atomic<uint64_t> eosIndex{0};      // decode thread writes, before eosEpoch
+    std::atomic<uint64_t> prodMark{0};      // decode thread writes: where its epoch starts
+    std::atomic<uint64_t> eosMark{~0ull};   // decode thread writes: where its epoch ends
     std::atomic<uint32_t> consEpoch{0};     // callback writes
     std::atomic<int64_t> played{0};         // callback writes: frames of this epoch heard
     std::atomic<uint32_t> endedEpoch{~0u};  // callback writes: the epoch played to its end
