@@ -458,6 +458,11 @@ void QtWindow::raiseCreatedAndShow() {
     c_->widget->show();
     c_->widget->raise();
     c_->widget->activateWindow();
+    // A window manager announces its frame some time after the window is mapped, not
+    // always with an event that reaches the widget: look again a few times.
+    Controls* c = c_.get();
+    for (int ms : {50, 150, 400, 1000, 2500})
+        QTimer::singleShot(ms, c_->widget.data(), [c] { c->fitOuterSize(true); });
 }
 
 QWidget* QtWindow::widget() const {
