@@ -147,25 +147,6 @@ public:
         return nullptr;
     }
 
-    // Moves near ms (at or before it where the demuxer can); the caller trims by pts.
-    bool seekNear(int64_t ms) {
-        if (av_seek_frame(fmt_, -1, ms * (AV_TIME_BASE / 1000), AVSEEK_FLAG_BACKWARD) < 0) {
-            return false;
-        }
-        avcodec_flush_buffers(ctx_);
-        ended_ = draining_ = false;
-        return true;
-    }
-
-    // Sample index of a frame's first sample from its timestamp; -1 when it has none.
-    int64_t sampleIndexOf(const AVFrame* f) const {
-        const AVStream* st = stream();
-        int64_t pts = f->best_effort_timestamp;
-        if (pts == AV_NOPTS_VALUE) return -1;
-        if (st->start_time != AV_NOPTS_VALUE) pts -= st->start_time;
-        return av_rescale_q(pts, st->time_base, AVRational{1, rate()});
-    }
-
 private:
     void reset() {
         av_frame_free(&frame_);
@@ -218,21 +199,15 @@ public:
         pendingRead_ = 0;
         finished_ = false;
         swr_free(&swr_);
-        const int64_t target = std::min<int64_t>(int64_t(ms) * nativeRate_ / 1000, total_);
-        if (target <= 0 || !dec_.seekNear(ms)) {
-            // From the start (or where seeking fails): a fresh decoder, exactly as measured.
-            if (!dec_.open(path_)) {
-                finished_ = true;
-                return false;
-            }
-            pos_ = 0;
-            skipTo_ = target;
-            syncing_ = false;
-        } else {
-            pos_ = target;
-            skipTo_ = target;
-            syncing_ = true;
+        // Always from the top, decoding and dropping up to the target: the demuxers' own
+        // seeking lands tens of ms off in VBR MP3 and WMA, counting lands on the sample,
+        // and decoding runs at a thousand times real time or more.
+        if (!dec_.open(path_)) {
+            finished_ = true;
+            return false;
         }
+        pos_ = 0;
+        skipTo_ = std::min<int64_t>(int64_t(std::max(ms, 0)) * nativeRate_ / 1000, total_);
         return true;
     }
 
@@ -241,7 +216,10 @@ public:
         // buffer stays the size of one read.
         pending_.erase(pending_.begin(), pending_.begin() + long(pendingRead_ * 2));
         pendingRead_ = 0;
-        while (pendingFrames() < maxFrames && !finished_) decodeMore();
+        while (pendingFrames() < maxFrames && !finished_) {
+            if (interrupted && interrupted()) break;
+            decodeMore();
+        }
         const size_t n = std::min(maxFrames, pendingFrames());
         std::copy_n(pending_.data(), n * 2, out);
         pendingRead_ = n;
@@ -259,16 +237,8 @@ private:
         }
         int64_t first = 0;  // samples of this frame to drop
         int64_t n = f->nb_samples;
-        if (syncing_) {
-            // After a seek: drop what lies before the target by the frame's timestamp.
-            const int64_t at = dec_.sampleIndexOf(f);
-            if (at >= 0) {
-                if (at + n <= skipTo_) return;
-                first = std::max<int64_t>(0, skipTo_ - at);
-            }
-            syncing_ = false;
-        } else if (skipTo_ > pos_) {
-            // Restarted from the top towards a position: count samples exactly.
+        if (skipTo_ > pos_) {
+            // Towards the start position: count samples exactly.
             const int64_t drop = std::min<int64_t>(n, skipTo_ - pos_);
             pos_ += drop;
             first = drop;
@@ -367,7 +337,6 @@ private:
     int64_t total_ = 0;   // native frames to play from the start
     int64_t pos_ = 0;     // native frames passed so far
     int64_t skipTo_ = 0;  // native frames to drop before output resumes
-    bool syncing_ = false;
     bool finished_ = false;
     std::vector<float> pending_;  // converted, not yet read
     size_t pendingRead_ = 0;

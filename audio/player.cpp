@@ -146,6 +146,7 @@ struct Player::Impl {
             }
             filling = true;
             const size_t n = source->read(buf.data(), std::min(room, chunk));
+            if (n == 0 && (quit.load() || cmdEpoch.load() != mine)) continue;  // cut short
             if (n == 0) {
                 eosMark.store(mark(ring.writeIndex(), mine), std::memory_order_release);
                 atEnd = true;
@@ -316,6 +317,10 @@ bool Player::open(const std::string& path) {
         len.kind == SongKind::Midi ? openMidiSource(path, len) : openFfmpegSource(path, len);
     if (!src) return false;
     Impl& m = *impl_;
+    src->interrupted = [&m] {
+        return m.quit.load(std::memory_order_relaxed) ||
+               m.cmdEpoch.load(std::memory_order_relaxed) != m.prodEpoch;
+    };
     m.source = std::move(src);
     m.length = len;
     m.state = State::Stopped;

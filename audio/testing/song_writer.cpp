@@ -17,7 +17,12 @@ namespace {
 double sample(const Tone& t, int64_t i, int ch) {
     // A slightly different pitch per channel keeps the channels apart.
     const double f = t.frequency * (1.0 + 0.01 * ch);
-    return t.amplitude * std::sin(2.0 * M_PI * f * double(i) / t.rate);
+    const double x = double(i) / t.rate;
+    if (t.sweepTo > 0.0) {
+        const double glide = (t.sweepTo - t.frequency) / t.seconds;
+        return t.amplitude * std::sin(2.0 * M_PI * (f * x + glide * x * x / 2.0));
+    }
+    return t.amplitude * std::sin(2.0 * M_PI * f * x);
 }
 
 bool encode(const std::string& path, const char* muxer, const char* codecName, const Tone& tone,

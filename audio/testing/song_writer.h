@@ -15,6 +15,9 @@ struct Tone {
     double seconds = 1.0;
     double frequency = 440.0;
     double amplitude = 0.5;
+    // When above 0, the pitch glides linearly from frequency to this over the tone, so
+    // that every moment sounds different (tests of where playing starts).
+    double sweepTo = 0.0;
 };
 
 // MP3 through libmp3lame, with the muxer's Xing/Info frame and encoder tag. bitrateKbps

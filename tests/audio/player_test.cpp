@@ -169,6 +169,80 @@ TEST(Player, PlayFromAPositionAndSeekWhilePlaying) {
     EXPECT_EQ(p.positionMs(), 2000);
 }
 
+// Everything but the leading and trailing silence of the null output.
+std::vector<float> playedPart(std::vector<float> s) {
+    size_t first = 0, last = s.size();
+    while (first < s.size() && s[first] == 0.0f) ++first;
+    while (last > first && s[last - 1] == 0.0f) --last;
+    first &= ~size_t(1);
+    last = (last + 1) & ~size_t(1);
+    return std::vector<float>(s.begin() + long(first), s.begin() + long(last));
+}
+
+// What plays after play(from): the same samples as from the start, that far in. A pitch
+// glide makes every moment different; at 48 kHz nothing is resampled.
+struct StartCase {
+    const char* name;
+    std::function<bool(const std::string&, const Tone&)> write;
+};
+
+std::vector<float> playedFrom(const std::string& path, int32_t fromMs) {
+    Player p(nullOutput(true));
+    if (!p.open(path) || !p.play(fromMs)) return {};
+    waitForEnd(p, p.lengthMs());
+    return playedPart(p.takeCaptured());
+}
+
+// The lag (in frames) at which got best matches ref, searched around expected.
+long bestLag(const std::vector<float>& ref, const std::vector<float>& got, long expected) {
+    constexpr size_t window = 4800;
+    long best = -1;
+    double bestErr = 1e300;
+    for (long lag = std::max(0L, expected - 2400); lag <= expected + 2400; ++lag) {
+        if (size_t(lag) + window > ref.size() / 2 || window > got.size() / 2) break;
+        double e = 0;
+        for (size_t i = 0; i < window; ++i) {
+            const double d = got[i * 2] - ref[(size_t(lag) + i) * 2];
+            e += d * d;
+        }
+        if (e < bestErr) {
+            bestErr = e;
+            best = lag;
+        }
+    }
+    return best;
+}
+
+const StartCase startCases[] = {
+    {"cbr.mp3", [](auto& p, auto& t) { return writeMp3(p, t, 192); }},
+    {"vbr.mp3", [](auto& p, auto& t) { return writeMp3(p, t, 0, 2); }},
+    {"pcm.wav", [](auto& p, auto& t) { return writeWav(p, t, Pcm::S16); }},
+    {"v2.wma", [](auto& p, auto& t) { return writeWma(p, t, 2); }},
+};
+
+class StartTest : public ::testing::TestWithParam<StartCase> {};
+
+TEST_P(StartTest, PlayFromStartsOnTheSample) {
+    Tone t = tone(48000, 2, 0.8);
+    t.frequency = 200;
+    t.sweepTo = 2000;
+    const std::string path = fixturePath(std::string("glide_") + GetParam().name);
+    ASSERT_TRUE(GetParam().write(path, t));
+    const std::vector<float> ref = playedFrom(path, 0);
+    const std::vector<float> got = playedFrom(path, 300);
+    ASSERT_FALSE(ref.empty());
+    ASSERT_FALSE(got.empty());
+    // Within two frames: a first sample of exactly 0 is taken for silence by playedPart.
+    EXPECT_NEAR(bestLag(ref, got, 300 * 48), 300 * 48, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, StartTest, ::testing::ValuesIn(startCases), [](const auto& info) {
+    std::string n;
+    for (char ch : std::string(info.param.name))
+        n += isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+    return n;
+});
+
 TEST(Player, PauseAndResumeKeepThePosition) {
     Player p(nullOutput());
     ASSERT_TRUE(p.open(songs().wav2s));
@@ -257,16 +331,6 @@ TEST(Volume, CurveIsPerceptual) {
     EXPECT_FALSE(p.setChannelVolume(0, 1001));
     EXPECT_FALSE(p.setChannelVolume(1, -1));
     EXPECT_FALSE(p.setChannelVolume(2, 500));
-}
-
-// Everything but the leading and trailing silence of the null output.
-std::vector<float> playedPart(std::vector<float> s) {
-    size_t first = 0, last = s.size();
-    while (first < s.size() && s[first] == 0.0f) ++first;
-    while (last > first && s[last - 1] == 0.0f) --last;
-    first &= ~size_t(1);
-    last = (last + 1) & ~size_t(1);
-    return std::vector<float>(s.begin() + long(first), s.begin() + long(last));
 }
 
 TEST(Volume, OutputScalesWithTheCurvePerChannel) {
