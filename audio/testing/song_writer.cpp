@@ -137,7 +137,10 @@ void put32(std::vector<uint8_t>& b, uint32_t v) {
     put16(b, v >> 16);
 }
 void putTag(std::vector<uint8_t>& b, const char* tag) {
-    b.insert(b.end(), tag, tag + 4);
+    for (int i = 0; i < 4; ++i) b.push_back(uint8_t(tag[i]));
+}
+void putBytes(std::vector<uint8_t>& b, std::initializer_list<uint8_t> bytes) {
+    for (uint8_t v : bytes) b.push_back(v);
 }
 
 void putVarLen(std::vector<uint8_t>& b, uint32_t v) {
@@ -294,7 +297,7 @@ bool writeMidi(const std::string& path, int format, uint16_t ticksPerQuarter,
             last = tick;
         }
         putVarLen(t, endTick - last);
-        t.insert(t.end(), {0xff, 0x2f, 0x00});
+        putBytes(t, {0xff, 0x2f, 0x00});
         std::vector<uint8_t> chunk;
         putTag(chunk, "MTrk");
         putBe32(chunk, uint32_t(t.size()));
@@ -305,8 +308,8 @@ bool writeMidi(const std::string& path, int format, uint16_t ticksPerQuarter,
     putTag(b, "MThd");
     putBe32(b, 6);
     const int tracks = format == 0 ? 1 : 2;
-    b.insert(b.end(), {0, uint8_t(format), 0, uint8_t(tracks), uint8_t(ticksPerQuarter >> 8),
-                       uint8_t(ticksPerQuarter)});
+    putBytes(b, {0, uint8_t(format), 0, uint8_t(tracks), uint8_t(ticksPerQuarter >> 8),
+                 uint8_t(ticksPerQuarter)});
     if (format == 0) {
         auto all = tempoTrack;
         all.insert(noteTrack.begin(), noteTrack.end());
