@@ -28,12 +28,18 @@ using Act = std::function<void(rt::qt::QtRuntime&)>;
 
 // Starts the program; act runs from its event loop once the window is up. A child that is
 // still running after 20 s ends with status 3.
+// The run time goes before the process ends, as it does when main returns.
 [[noreturn]] void runProgram(const Act& act) {
-    rt::qt::QtRuntime qt;
-    rt::install(&qt);
-    QTimer::singleShot(300, [&] { act(qt); });
-    QTimer::singleShot(20000, [] { std::_Exit(3); });
-    std::exit(app::programMain());
+    int status = 0;
+    {
+        rt::qt::QtRuntime qt;
+        rt::install(&qt);
+        QTimer::singleShot(300, [&] { act(qt); });
+        QTimer::singleShot(20000, [] { std::_Exit(3); });
+        status = app::programMain();
+        rt::install(nullptr);
+    }
+    std::exit(status);
 }
 
 TEST(QtProgram, ExitButtonEndsWithZero) {
@@ -61,7 +67,7 @@ TEST(QtProgram, EscapeFromTheListEndsWithZero) {
 // with its line breaks shown as '|', so that the parent can match it.
 TEST(QtProgram, RuntimeErrorShowsItsBoxAndEndsWith255) {
     EXPECT_EXIT(runProgram([](rt::qt::QtRuntime&) {
-                    auto* poll = new QTimer;
+                    auto* poll = new QTimer(qApp);
                     QObject::connect(poll, &QTimer::timeout, [] {
                         for (QWidget* w : QApplication::topLevelWidgets()) {
                             auto* box = qobject_cast<QMessageBox*>(w);
@@ -120,7 +126,7 @@ TEST(QtProgram, ImportAndPlayASong) {
     writeTone(song);
     EXPECT_EXIT(
         runProgram([song](rt::qt::QtRuntime& qt) {
-            auto* poll = new QTimer;
+            auto* poll = new QTimer(qApp);
             QObject::connect(poll, &QTimer::timeout, [song] {
                 auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
                 if (!d) return;
