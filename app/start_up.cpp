@@ -22,8 +22,9 @@ void startUp() {
     const size_t sep = rt::lastSeparator(exe, p.separator(), p.codePage());
     directory = sep == std::string::npos ? std::string() : exe.substr(0, sep);
     // In the root the directory is empty (or a bare drive): the folder to enter is the
-    // root itself.
-    p.setCurrentDirectory(sep == 0 ? std::string(1, p.separator()) : directory);
+    // root itself. A path without any separator names no folder to enter.
+    if (sep != std::string::npos)
+        p.setCurrentDirectory(sep == 0 ? std::string(1, p.separator()) : directory);
 
     cleanUpSlot = releaseAtExit;
 

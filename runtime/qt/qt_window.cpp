@@ -518,8 +518,8 @@ void runtimeFault(const Text& message) {
     Platform& p = platform();
     p.errorBox("错误", "运行时出错!\r\n\r\n错误信息：" + message + "\r\n");
     p.releaseAll();
-    p.exitProcess(255);
-    std::abort();  // exitProcess does not return
+    p.exitProcess(-1);  // status 255
+    std::abort();       // exitProcess does not return
 }
 
 }  // namespace rt::qt

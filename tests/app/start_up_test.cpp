@@ -100,6 +100,7 @@ TEST(StartUp, DirectoryOfTheExecutable) {
         {"linux", Convention::Utf8Slash, "/opt/音乐/tunaro", "/opt/音乐", "/home/u", "/opt/音乐",
          "/opt/音乐"},
         {"linux root", Convention::Utf8Slash, "/tunaro", "/", "/home/u", "", "/"},
+        {"no folder at all", Convention::Utf8Slash, "tunaro", "/", "/home/u", "", "/home/u"},
     };
     for (const Case& c : cases) {
         Machine m(c.convention, c.exe, c.folder, c.start);
