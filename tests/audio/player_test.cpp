@@ -21,7 +21,7 @@ using Clock = std::chrono::steady_clock;
 
 // Positions on the null output move in steps of its period; waits in these tests are
 // measured with that much slack (plus scheduling).
-constexpr int slackMs = nullOutputPeriodMs + 30;
+constexpr int slackMs = nullOutputPeriodMs + 60;
 
 Tone tone(int rate, int channels, double seconds, double amplitude = 0.5) {
     Tone t;
