@@ -114,7 +114,6 @@ public:
     }
 
     int rate() const { return ctx_->sample_rate; }
-    AVStream* stream() const { return fmt_->streams[stream_]; }
 
     // The next decoded frame, or nullptr at the end of the stream.
     AVFrame* next() {
@@ -175,9 +174,7 @@ private:
 
 class FfmpegSource final : public Source {
 public:
-    FfmpegSource(std::string path, const SongLength& length) : path_(std::move(path)) {
-        (void)length;
-    }
+    explicit FfmpegSource(std::string path) : path_(std::move(path)) {}
     ~FfmpegSource() override {
         swr_free(&swr_);
         av_channel_layout_uninit(&inLayout_);
@@ -186,7 +183,7 @@ public:
     bool openDecoder(const SongLength& length) {
         if (!dec_.open(path_)) return false;
         nativeRate_ = dec_.rate();
-        // Formats measured in ms alone end at the first frame at or past the length.
+        // Formats measured in ms alone (ASF) end at the first frame at or past the length.
         total_ = length.frames > 0 && length.rate == nativeRate_
                      ? length.frames
                      : (int64_t(length.ms) * nativeRate_ + 999) / 1000;
@@ -355,7 +352,7 @@ bool decodedFrameCount(const std::string& path, int64_t& frames, int32_t& rate) 
 }
 
 std::unique_ptr<Source> openFfmpegSource(const std::string& path, const SongLength& length) {
-    auto s = std::make_unique<FfmpegSource>(path, length);
+    auto s = std::make_unique<FfmpegSource>(path);
     if (!s->openDecoder(length)) return nullptr;
     return s;
 }
