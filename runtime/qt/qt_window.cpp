@@ -6,6 +6,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -21,6 +23,39 @@
 #endif
 
 namespace rt::qt {
+
+namespace {
+
+// A one-line label that keeps its whole text inside its fixed box: where the font is
+// wider than the box (the volume label is 24 pixels wide, and "100%" in a typical
+// desktop font is not), the text is drawn in a smaller size of the same font.
+class FittingLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        const QRect box = contentsRect();
+        QFont f = font();
+        if (QFontMetrics(f).horizontalAdvance(text()) <= box.width()) {
+            QLabel::paintEvent(event);
+            return;
+        }
+        qreal size = f.pointSizeF() > 0 ? f.pointSizeF() : f.pixelSize() * 0.75;
+        while (size > 5.0) {
+            size -= 0.5;
+            f.setPointSizeF(size);
+            if (QFontMetrics(f).horizontalAdvance(text()) <= box.width()) break;
+        }
+        QPainter painter(this);
+        painter.setFont(f);
+        style()->drawItemText(&painter, box, QStyle::visualAlignment(layoutDirection(),
+                                                                      alignment()),
+                              palette(), isEnabled(), text(), foregroundRole());
+    }
+};
+
+}  // namespace
 
 // ---------------------------------------------------------------- controls
 
@@ -359,7 +394,7 @@ QtWindow::QtWindow(const WindowDesign& design, std::span<const EventBinding> eve
         QWidget* control = nullptr;
         switch (d.kind) {
             case ControlKind::Label: {
-                auto* label = new QLabel(w);
+                auto* label = new FittingLabel(w);
                 label->setTextFormat(Qt::PlainText);
                 label->setWordWrap(false);
                 label->setAlignment(alignmentOf(d.align) | Qt::AlignVCenter);
