@@ -1,6 +1,8 @@
 #include "runtime/qt/qt_runtime.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -12,9 +14,7 @@
 #include "runtime/qt/posix_services.h"
 #include "runtime/qt/qt_window.h"
 
-#ifdef TUNARO_HAVE_AUDIO
 #include "runtime/audio/audio_media_play.h"
-#endif
 
 namespace rt::qt {
 
@@ -52,14 +52,7 @@ QIcon applicationIcon() {
     return icon;
 }
 
-int32_t measureOne(const Text& path) {
-#ifdef TUNARO_HAVE_AUDIO
-    return audioSongLengthMs(path);
-#else
-    (void)path;
-    return 0;  // built without the audio engine: no file can be read
-#endif
-}
+int32_t measureOne(const Text& path) { return audioSongLengthMs(path); }
 
 }  // namespace
 
@@ -69,6 +62,7 @@ struct QtRuntime::State {
     NoWindow noWindow;
     QEventLoop* loop = nullptr;  // the running main loop, if any
     posix::Libraries libraries;
+    QTranslator translator;  // Qt's own texts in Chinese
 };
 
 QtRuntime::QtRuntime() : s_(std::make_unique<State>()) {
@@ -81,6 +75,11 @@ QtRuntime::QtRuntime() : s_(std::make_unique<State>()) {
     QApplication::setQuitOnLastWindowClosed(false);
     const QIcon icon = applicationIcon();
     if (!icon.isNull()) QApplication::setWindowIcon(icon);
+    // The player speaks Chinese whatever the system's language: Qt's own texts in the
+    // file dialog and the message box ("打开", "取消", "确定") follow it.
+    if (s_->translator.load(QStringLiteral("qtbase_zh_CN"),
+                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&s_->translator);
 }
 
 QtRuntime::~QtRuntime() {

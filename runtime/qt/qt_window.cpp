@@ -18,9 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#ifdef TUNARO_HAVE_AUDIO
 #include "runtime/audio/audio_media_play.h"
-#endif
 
 namespace rt::qt {
 
@@ -451,9 +449,7 @@ QtWindow::QtWindow(const WindowDesign& design, std::span<const EventBinding> eve
                 break;
             }
             case ControlKind::MediaPlay:
-#ifdef TUNARO_HAVE_AUDIO
                 c_->media.emplace(name, makeAudioMediaPlay());
-#endif
                 break;
         }
         if (!control) continue;
