@@ -20,6 +20,7 @@ std::vector<int32_t> measureInParallel(const std::vector<Text>& paths,
 
     std::atomic<size_t> next{0};
     std::atomic<size_t> done{0};
+    QEventLoop loop;  // window thread; the last worker wakes it by a queued quit
     const size_t hardware = std::max(2u, std::thread::hardware_concurrency());
     const size_t workers = std::min({count, hardware, size_t{8}});
     std::vector<std::thread> pool;
@@ -28,7 +29,8 @@ std::vector<int32_t> measureInParallel(const std::vector<Text>& paths,
         pool.emplace_back([&] {
             for (size_t i = next++; i < count; i = next++) {
                 lengths[i] = measure(paths[i]);
-                done.fetch_add(1, std::memory_order_release);
+                if (done.fetch_add(1, std::memory_order_acq_rel) + 1 == count)
+                    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
             }
         });
     }
@@ -37,16 +39,12 @@ std::vector<int32_t> measureInParallel(const std::vector<Text>& paths,
     // so no other handler runs inside the one that asked.
     QElapsedTimer clock;
     clock.start();
-    QEventLoop loop;
     std::unique_ptr<QProgressDialog> progress;
     QTimer poll;
-    poll.setInterval(15);
+    poll.setInterval(15);  // the progress dialog's pace; the end comes through the quit
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
         const size_t finished = done.load(std::memory_order_acquire);
-        if (finished == count) {
-            loop.quit();
-            return;
-        }
+        if (finished == count) return;
         if (!progress && clock.elapsed() >= progressAfterMs) {
             progress = std::make_unique<QProgressDialog>();
             progress->setWindowTitle(QStringLiteral("Tunaro"));
