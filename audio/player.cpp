@@ -7,6 +7,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -359,6 +360,10 @@ bool Player::play(int32_t fromMs) {
     m.noticeEnd();
     if (m.state == State::Closed) return false;
     if (fromMs == -1 && m.state == State::Paused) return resume();
+    // A play from the paused position (read just before the pause) continues in place:
+    // no new decode from the top, so a resume is instant however deep into the song.
+    if (m.state == State::Paused && fromMs >= 0 && std::abs(fromMs - m.position()) <= 2)
+        return resume();
     if (fromMs == -1 && m.state == State::Playing) return true;
     const int32_t at = fromMs == -1 ? m.position() : std::clamp(fromMs, 0, m.length.ms);
     m.ensureOutput();

@@ -1,15 +1,15 @@
 #include "runtime/qt/qt_runtime.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 
 #include "runtime/qt/posix_services.h"
 #include "runtime/qt/qt_window.h"
@@ -52,7 +52,9 @@ QIcon applicationIcon() {
     return icon;
 }
 
-int32_t measureOne(const Text& path) { return audioSongLengthMs(path); }
+int32_t measureOne(const Text& path) {
+    return audioSongLengthMs(path);
+}
 
 }  // namespace
 

@@ -7,11 +7,11 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyle>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 #include <QWindow>
@@ -47,9 +47,9 @@ protected:
         }
         QPainter painter(this);
         painter.setFont(f);
-        style()->drawItemText(&painter, box, QStyle::visualAlignment(layoutDirection(),
-                                                                      alignment()),
-                              palette(), isEnabled(), text(), foregroundRole());
+        style()->drawItemText(&painter, box,
+                              QStyle::visualAlignment(layoutDirection(), alignment()), palette(),
+                              isEnabled(), text(), foregroundRole());
     }
 };
 
