@@ -18,6 +18,7 @@
 #include "audio/testing/song_writer.h"
 #include "playlist/playlist.h"
 #include "runtime/audio/audio_media_play.h"
+#include "runtime/forwarding_platform.h"
 #include "runtime/qt/qt_runtime.h"
 
 namespace {
@@ -26,46 +27,23 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 // The Qt run time with the dialog answered by the bench: the clock starts at the answer.
-class ScriptedDialogPlatform : public rt::Platform {
+class ScriptedDialogPlatform : public rt::ForwardingPlatform {
 public:
     ScriptedDialogPlatform(rt::qt::QtRuntime& qt, std::vector<rt::Text> answer)
-        : qt_(qt), answer_(std::move(answer)) {}
+        : ForwardingPlatform(qt), qt_(qt), answer_(std::move(answer)) {}
     Clock::time_point answeredAt;
     double measureMs = 0;  // inside the import: the run time's length measurement
 
-    rt::CodePage codePage() const override { return qt_.codePage(); }
-    char separator() const override { return qt_.separator(); }
-    bool createMainWindow(const rt::WindowDesign& d, std::span<const rt::EventBinding> e) override {
-        return qt_.createMainWindow(d, e);
-    }
-    rt::Window& mainWindow() override { return qt_.mainWindow(); }
-    void runEventLoop() override { qt_.runEventLoop(); }
-    rt::Text executablePath() override { return qt_.executablePath(); }
-    rt::Text currentDirectory() override { return qt_.currentDirectory(); }
-    bool setCurrentDirectory(const rt::Text& p) override { return qt_.setCurrentDirectory(p); }
-    bool pathExists(const rt::Text& p) override { return qt_.pathExists(p); }
-    bool writeWholeFile(const rt::Text& p, std::span<const uint8_t> b) override {
-        return qt_.writeWholeFile(p, b);
-    }
-    bool setHiddenAttribute(const rt::Text& p) override { return qt_.setHiddenAttribute(p); }
-    uintptr_t loadLibrary(const rt::Text& n) override { return qt_.loadLibrary(n); }
-    void* findExport(uintptr_t l, const char* n) override { return qt_.findExport(l, n); }
-    void freeLibrary(uintptr_t l) override { qt_.freeLibrary(l); }
-    void releaseAll() override { qt_.releaseAll(); }
-    uint32_t tickCount() override { return qt_.tickCount(); }
-    void errorBox(const rt::Text& t, const rt::Text& x) override { qt_.errorBox(t, x); }
     std::vector<rt::Text> openFileDialog(const rt::FileDialogOptions&) override {
         answeredAt = Clock::now();
         return answer_;
     }
-    int32_t songLengthMs(const rt::Text& p) override { return qt_.songLengthMs(p); }
     std::vector<int32_t> measureSongLengths(const std::vector<rt::Text>& p) override {
         const auto start = Clock::now();
         auto lengths = qt_.measureSongLengths(p);
         measureMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         return lengths;
     }
-    [[noreturn]] void exitProcess(int s) override { qt_.exitProcess(s); }
 
 private:
     rt::qt::QtRuntime& qt_;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "runtime/forwarding_platform.h"
 #include "runtime/qt/qt_runtime.h"
 #include "skins/skins.h"
 
@@ -32,9 +33,9 @@ double median(std::vector<double> v) {
 }
 
 // The Qt run time with the window's created event timed: everything else passes through.
-class TimedCreation : public rt::Platform {
+class TimedCreation : public rt::ForwardingPlatform {
 public:
-    explicit TimedCreation(rt::qt::QtRuntime& qt) : qt_(qt) {}
+    explicit TimedCreation(rt::qt::QtRuntime& qt) : ForwardingPlatform(qt), qt_(qt) {}
 
     static inline rt::Handler created = nullptr;
     static inline double createdMs = -1;
@@ -58,40 +59,18 @@ public:
         return qt_.createMainWindow(design, timed);
     }
 
-    rt::CodePage codePage() const override { return qt_.codePage(); }
-    char separator() const override { return qt_.separator(); }
-    rt::Window& mainWindow() override { return qt_.mainWindow(); }
-    void runEventLoop() override { qt_.runEventLoop(); }
-    rt::Text executablePath() override { return qt_.executablePath(); }
-    rt::Text currentDirectory() override { return qt_.currentDirectory(); }
-    bool setCurrentDirectory(const rt::Text& p) override { return qt_.setCurrentDirectory(p); }
-    bool pathExists(const rt::Text& p) override { return qt_.pathExists(p); }
     bool writeWholeFile(const rt::Text& p, std::span<const uint8_t> b) override {
         const auto t = Clock::now();
         const bool ok = qt_.writeWholeFile(p, b);
         writeMs += msSince(t);
         return ok;
     }
-    bool setHiddenAttribute(const rt::Text& p) override { return qt_.setHiddenAttribute(p); }
     uintptr_t loadLibrary(const rt::Text& p) override {
         const auto t = Clock::now();
         const uintptr_t library = qt_.loadLibrary(p);
         loadMs += msSince(t);
         return library;
     }
-    void* findExport(uintptr_t l, const char* n) override { return qt_.findExport(l, n); }
-    void freeLibrary(uintptr_t l) override { qt_.freeLibrary(l); }
-    void releaseAll() override { qt_.releaseAll(); }
-    uint32_t tickCount() override { return qt_.tickCount(); }
-    void errorBox(const rt::Text& t, const rt::Text& x) override { qt_.errorBox(t, x); }
-    std::vector<rt::Text> openFileDialog(const rt::FileDialogOptions& o) override {
-        return qt_.openFileDialog(o);
-    }
-    int32_t songLengthMs(const rt::Text& p) override { return qt_.songLengthMs(p); }
-    std::vector<int32_t> measureSongLengths(const std::vector<rt::Text>& p) override {
-        return qt_.measureSongLengths(p);
-    }
-    [[noreturn]] void exitProcess(int status) override { qt_.exitProcess(status); }
 
 private:
     rt::qt::QtRuntime& qt_;
