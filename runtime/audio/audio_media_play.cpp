@@ -5,9 +5,14 @@
 namespace rt {
 namespace {
 
+// What setAudioOutputForTest asked for; the sound device unless a test said otherwise.
+audio::PlayerOptions playerOptions;
+
 // 媒体播放1 over the audio engine. Window thread only, like every control.
 class AudioMediaPlay final : public MediaPlay {
 public:
+    explicit AudioMediaPlay(audio::PlayerOptions options) : player_(options) {}
+
     bool open(const Text& path) override { return player_.open(path); }
     bool close() override { return player_.close(); }
 
@@ -24,6 +29,8 @@ public:
         }
         return MediaState::Other;
     }
+
+    std::vector<float> takeCaptured() { return player_.takeCaptured(); }
 
     int32_t getLength() override { return player_.lengthMs(); }
     int32_t getPosition() override { return player_.positionMs(); }
@@ -44,7 +51,17 @@ private:
 }  // namespace
 
 std::unique_ptr<MediaPlay> makeAudioMediaPlay() {
-    return std::make_unique<AudioMediaPlay>();
+    return std::make_unique<AudioMediaPlay>(playerOptions);
+}
+
+void setAudioOutputForTest(bool nullOutput, bool capture) {
+    playerOptions.nullOutput = nullOutput;
+    playerOptions.capture = capture;
+}
+
+std::vector<float> takeCapturedForTest(MediaPlay& media) {
+    auto* m = dynamic_cast<AudioMediaPlay*>(&media);
+    return m ? m->takeCaptured() : std::vector<float>{};
 }
 
 int32_t audioSongLengthMs(const Text& path) {
