@@ -102,12 +102,14 @@ std::string bindingFailure(const Machine& m) {
 
 class SkinRoutines : public ::testing::TestWithParam<Machine> {
 protected:
-    void SetUp() override {
+    void SetUp() override { prepare(sim); }
+    // A machine of this kind with the program's folder, installed, nothing bound yet.
+    void prepare(SimRuntime& s) {
         calls.clear();
         skins::forgetEngineBinding();
-        sim.setExecutablePath(m.exe);
-        sim.addDirectory(m.dir);
-        rt::install(&sim);
+        s.setExecutablePath(m.exe);
+        s.addDirectory(m.dir);
+        rt::install(&s);
     }
     void TearDown() override { rt::install(nullptr); }
 
@@ -198,21 +200,12 @@ TEST_P(SkinRoutines, AnEntryAtTheEnginePathIsNeverReplaced) {
     for (const Standing& st : standing) {
         SCOPED_TRACE(st.what);
         SimRuntime fresh(m.convention);
-        fresh.setExecutablePath(m.exe);
-        fresh.addDirectory(m.dir);
-        rt::install(&fresh);
-        calls.clear();
-        skins::forgetEngineBinding();
+        prepare(fresh);
         st.place(fresh, m);
         fresh.addLibrary(m.bare, {{exportName, (void*)fakeAttach}});
         const auto before = fresh.fileBytes(m.engine);
 
-        std::optional<int> ended;
-        try {
-            app::startUp();
-        } catch (const ProcessExit& e) {
-            ended = e.status;
-        }
+        const std::optional<int> ended = startUpEnds();
         EXPECT_EQ(fresh.fileBytes(m.engine), before);
         EXPECT_FALSE(fresh.isHidden(m.engine));
         EXPECT_TRUE(fresh.pathExists(m.engine));
@@ -259,18 +252,9 @@ TEST_P(SkinRoutines, NoEngineEndsTheProgramBeforeTheWindowIsShown) {
     for (const Failure& f : bindingFailures) {
         SCOPED_TRACE(f.what);
         SimRuntime fresh(m.convention);
-        fresh.setExecutablePath(m.exe);
-        fresh.addDirectory(m.dir);
-        rt::install(&fresh);
-        skins::forgetEngineBinding();
-        calls.clear();
+        prepare(fresh);
         f.arrange(fresh, m);
-        std::optional<int> ended;
-        try {
-            app::startUp();
-        } catch (const ProcessExit& e) {
-            ended = e.status;
-        }
+        const std::optional<int> ended = startUpEnds();
         EXPECT_EQ(ended, -1);  // 255 as a process status
         ASSERT_EQ(fresh.messageBoxes().size(), 1u);
         EXPECT_EQ(fresh.messageBoxes()[0].title, "错误");
